@@ -1,0 +1,55 @@
+// A toolkit-free bitmap: 8-bit indexed with a 256-entry colour table, or
+// 24-bit RGB. Rows run top-down; each row starts on a 4-byte boundary so a
+// GUI can wrap the pixels without copying them. 24-bit pixels are stored
+// red, green, blue.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace dicom {
+
+class TBitmap {
+public:
+    // Colour table entries are 0xFFRRGGBB (the same layout as QRgb).
+    using TColourTable = std::array<uint32_t, 256>;
+
+    TBitmap() = default;
+
+    // Drops any content and makes a zero-filled bitmap of the given size.
+    // BitsPerPixel is 8 or 24. The colour table is reset to black.
+    void SetSize(int Width, int Height, int BitsPerPixel);
+    void Clear() { SetSize(0, 0, 8); }
+
+    int Width() const { return W; }
+    int Height() const { return H; }
+    int BitsPerPixel() const { return Bpp; }
+    bool Empty() const { return W == 0 || H == 0; }
+    size_t Stride() const { return RowBytes; }
+    uint8_t* Row(int Y) { return Pixels.data() + static_cast<size_t>(Y) * RowBytes; }
+    const uint8_t* Row(int Y) const { return Pixels.data() + static_cast<size_t>(Y) * RowBytes; }
+    uint8_t* Bits() { return Pixels.data(); }
+    const uint8_t* Bits() const { return Pixels.data(); }
+    size_t ByteCount() const { return Pixels.size(); }
+
+    TColourTable& ColourTable() { return Colours; }
+    const TColourTable& ColourTable() const { return Colours; }
+
+    // The colour of pixel (X, Y) as 0xFFRRGGBB, whatever the format.
+    uint32_t PixelColour(int X, int Y) const;
+
+    static uint32_t Rgb(uint8_t R, uint8_t G, uint8_t B)
+    {
+        return 0xFF000000u | (static_cast<uint32_t>(R) << 16) | (static_cast<uint32_t>(G) << 8) | B;
+    }
+
+private:
+    int W = 0, H = 0, Bpp = 8;
+    size_t RowBytes = 0;
+    std::vector<uint8_t> Pixels;
+    TColourTable Colours{};
+};
+
+} // namespace dicom
