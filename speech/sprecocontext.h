@@ -1,0 +1,156 @@
+// The shared recogniser: dictation from the microphone.
+//
+// PocketSphinx decodes on a worker thread fed by a QAudioSource (16 kHz,
+// 16-bit mono) opened on the input device the service's settings name.  A
+// phrase ends at each transition from speech to silence; each phrase is one
+// OnRecognition.  Deactivating dictation flushes a phrase in progress.
+//
+// Typical use (the main window):
+//   auto* r = new TSpSharedRecoContext(this);
+//   r->SetEventInterests(SREAllEvents);
+//   std::shared_ptr<TSpRecoGrammar> g = r->CreateGrammar(0);
+//   g->DictationSetState(SGDSInactive);
+//   connect(r, &TSpSharedRecoContext::OnRecognition, this, &W::RecoContextRecognition);
+//   if (r->Recognizer()->IsUISupported("AudioProperties")) ...
+//   g->DictationSetState(SGDSActive);     // throws: no model, no microphone
+//   ... OnRecognition(..., result) -> result.PhraseInfo().GetText(0, -1, true)
+//
+// The service keeps its own settings (input device, volume, model, sensitivity,
+// added words, default voice) in speech.ini below the user's configuration
+// folder (QStandardPaths::GenericConfigLocation + "/varnelo-speech").
+#pragma once
+
+#include "spcommon.h"
+
+#include <QObject>
+#include <QVariant>
+
+#include <memory>
+
+class QWidget;
+class TSpSharedRecoContext;
+class TSpRecoEngine;
+
+// The text of a recognised phrase: words as the engine heard them.
+class TSpPhraseInfo {
+public:
+  TSpPhraseInfo() = default;
+  explicit TSpPhraseInfo(QStringList words) : FWords(std::move(words)) {}
+
+  // Words [firstElement, firstElement + numElements) joined by blanks
+  // (numElements -1: to the end).  With useReplacements, spoken punctuation
+  // becomes its symbol: "comma" ",", "question mark" "?", "exclamation mark"
+  // "!", "colon" ":", "semicolon" ";", "new line" a line break, "new
+  // paragraph" two, and "full stop" or "period" "." when it ends the phrase;
+  // symbols attach to the word before them.
+  QString GetText(int firstElement = 0, int numElements = -1,
+                  bool useReplacements = true) const;
+  const QStringList& Words() const { return FWords; }
+
+private:
+  QStringList FWords;
+};
+
+class TSpRecoResult {
+public:
+  TSpRecoResult() = default;
+  TSpRecoResult(QStringList words, qint64 audioStartMs, qint64 audioEndMs)
+      : FPhrase(std::move(words)), FStartMs(audioStartMs), FEndMs(audioEndMs) {}
+  TSpPhraseInfo PhraseInfo() const { return FPhrase; }
+  // The phrase's place in the audio since dictation was activated.
+  qint64 AudioStartMs() const { return FStartMs; }
+  qint64 AudioEndMs() const { return FEndMs; }
+
+private:
+  TSpPhraseInfo FPhrase;
+  qint64 FStartMs = 0, FEndMs = 0;
+};
+Q_DECLARE_METATYPE(TSpRecoResult)
+
+// The one grammar of a context: free dictation, or, when a phrase list is
+// set, exactly those phrases (a JSGF alternative list).  Holds only a weak
+// link to its context: once the context is gone, members throw.
+class TSpRecoGrammar {
+public:
+  int Id() const { return FId; }
+  // SGDSActive starts listening (opens the microphone; throws ESpeechError when
+  // the model or the input device fails), SGDSInactive stops and flushes.
+  void DictationSetState(int state);
+  int DictationState() const;
+  // Restricts recognition to these phrases (lower-case words of the
+  // dictionary, spoken punctuation words allowed).  An empty list returns to
+  // free dictation.  Takes effect at the next phrase.
+  void SetPhraseList(const QStringList& phrases);
+  QStringList PhraseList() const;
+
+private:
+  friend class TSpSharedRecoContext;
+  TSpRecoGrammar(std::weak_ptr<TSpRecoEngine> engine, int id)
+      : FEngine(std::move(engine)), FId(id) {}
+  std::shared_ptr<TSpRecoEngine> Engine() const;
+  std::weak_ptr<TSpRecoEngine> FEngine;
+  int FId;
+};
+
+// The recogniser behind a context: its dialogs and its audio input.
+class TSpRecognizer {
+public:
+  // True exactly for "AudioProperties", "AudioVolume", "AddRemoveWord",
+  // "MicTraining" and "EngineProperties".
+  bool IsUISupported(const QString& typeOfUI, const QVariant& extraData = QVariant());
+  // Shows the dialog modally; throws for an unsupported type.
+  void DisplayUI(QWidget* parent, const QString& title, const QString& typeOfUI,
+                 const QVariant& extraData = QVariant());
+
+  // The input device (QAudioDevice::id()) dictation listens to; empty: the
+  // first input the system lists.  Stored in the service's settings.
+  QByteArray AudioInputId() const;
+  void SetAudioInputId(const QByteArray& id);
+
+private:
+  friend class TSpSharedRecoContext;
+  explicit TSpRecognizer(std::weak_ptr<TSpRecoEngine> engine) : FEngine(std::move(engine)) {}
+  std::shared_ptr<TSpRecoEngine> Engine() const;
+  std::weak_ptr<TSpRecoEngine> FEngine;
+};
+
+class TSpSharedRecoContext : public QObject {
+  Q_OBJECT
+public:
+  explicit TSpSharedRecoContext(QObject* owner = nullptr);
+  ~TSpSharedRecoContext() override;
+
+  // Connects to the recogniser: checks the model files and that an audio
+  // input exists.  Called by the first member used; throws ESpeechError.
+  void Connect();
+
+  int EventInterests();
+  void SetEventInterests(int interests);
+  // The context's grammar (one per context; a second call returns it again).
+  std::shared_ptr<TSpRecoGrammar> CreateGrammar(int grammarId = 0);
+  // Owned by the context.
+  TSpRecognizer* Recognizer();
+
+  // Waits (local event loop) until no phrase is being decoded or msTimeout
+  // passes.  For tests and benchmarks.
+  bool WaitUntilIdle(int msTimeout);
+
+signals:
+  void OnRecognition(QObject* sender, int streamNumber, qint64 streamPosition,
+                     int recognitionType, const TSpRecoResult& result);
+  // Speech ended but nothing was recognised.
+  void OnFalseRecognition(QObject* sender, int streamNumber, qint64 streamPosition,
+                          int recognitionType, const TSpRecoResult& result);
+  void OnSoundStart(QObject* sender, int streamNumber, qint64 streamPosition);
+  void OnSoundEnd(QObject* sender, int streamNumber, qint64 streamPosition);
+  // Input level 0..100, about ten times a second while listening.
+  void OnAudioLevel(QObject* sender, int streamNumber, qint64 streamPosition, int level);
+
+private:
+  friend class TSpRecoEngine;
+  std::shared_ptr<TSpRecoEngine> FEngine;
+  std::shared_ptr<TSpRecoGrammar> FGrammar;
+  std::unique_ptr<TSpRecognizer> FRecognizer;
+  int FInterests;
+  int FStream = 0;
+};
