@@ -1,0 +1,666 @@
+#include "render.h"
+
+#include "encaps.h"
+#include "errors.h"
+#include "extrout.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace dicom {
+
+namespace {
+
+// The frame being rendered. Uncompressed frames are read into our own
+// uninitialised block (the read fills it, so zeroing first would be a wasted
+// pass); decoded frames stay in Data.Pixels. Either way the block holds at
+// least the frame size rounded up to a whole 32-bit word, zeros after the
+// data, so word-wise swaps and casts never reach past it.
+struct TFrame {
+    std::unique_ptr<uint8_t[]> Own;
+    uint8_t* Bytes = nullptr;
+    uint64_t Size = 0;
+};
+
+uint64_t PaddedSize(uint64_t Count) { return (Count + 3) & ~uint64_t(3); }
+
+bool ReadFrame(TData28& Data, const TransferSyntaxState& TS, uint32_t FrameNumber, uint64_t Bytes, TFrame& Frame)
+{
+    if (TS.Compressed) {
+        if (!DecodeCompressedFrame(Data, TS))
+            return false;
+        // Never trust the decoder's count to match the header's (a JPEG
+        // stream is decoded by its own measure).
+        if (TS.Compression != ckJPEG && Data.Pixels.size() < PaddedSize(Bytes))
+            Data.Pixels.resize(PaddedSize(Bytes), 0);
+        Data.FrameSize = std::min<uint64_t>(Data.FrameSize, Data.Pixels.size());
+        Frame.Bytes = Data.Pixels.data();
+        Frame.Size = Bytes;
+        return true;
+    }
+    TStream* Stream = Data.PixelData->Stream;
+    if (Stream == nullptr)
+        return false;
+    Frame.Own = std::make_unique_for_overwrite<uint8_t[]>(PaddedSize(Bytes));
+    Frame.Bytes = Frame.Own.get();
+    Frame.Size = Bytes;
+    size_t Got = 0;
+    try {
+        Stream->Seek(Data.PixelData->ValueOffset + static_cast<int64_t>(FrameNumber - 1) * static_cast<int64_t>(Bytes));
+        // An even count keeps the last byte pair whole for a word swap.
+        Got = Stream->Read(Frame.Bytes, static_cast<size_t>((Bytes + 1) & ~uint64_t(1)));
+    } catch (const EDicomError&) {
+        return false;
+    }
+    std::memset(Frame.Bytes + Got, 0, PaddedSize(Bytes) - Got);
+    return true;
+}
+
+void SwapBytes32(uint8_t* P, uint64_t Words)
+{
+    for (uint64_t I = 0; I < Words; ++I, P += 4) {
+        uint32_t V;
+        std::memcpy(&V, P, 4);
+        V = __builtin_bswap32(V);
+        std::memcpy(P, &V, 4);
+    }
+}
+
+// Packed 12-bit samples, two in three bytes; at most Count samples, and never
+// a byte beyond Size.
+void Unpack12(const uint8_t* Src, uint64_t Size, uint16_t* Out, uint64_t Count)
+{
+    uint64_t N = 0, I = 0;
+    for (; I + 3 <= Size && N < Count; I += 3) {
+        const uint8_t B0 = Src[I], B1 = Src[I + 1], B2 = Src[I + 2];
+        Out[N++] = static_cast<uint16_t>(B0 * 16 + (B1 & 15));
+        if (N < Count)
+            Out[N++] = static_cast<uint16_t>((B2 & 15) * 256 + (B1 >> 4) * 16 + (B2 >> 4));
+    }
+    if (N < Count && I + 2 <= Size)
+        Out[N++] = static_cast<uint16_t>(Src[I] * 16 + (Src[I + 1] & 15));
+    std::fill(Out + N, Out + Count, uint16_t(0));
+}
+
+// 1-bit samples, least significant bit first, as 0 or 1 per byte.
+void Unpack1(const uint8_t* Src, uint8_t* Out, uint64_t Count)
+{
+    for (uint64_t I = 0; I < Count; ++I)
+        Out[I] = (Src[I >> 3] >> (I & 7)) & 1;
+}
+
+// Display values of a stretched frame: (sample - Min) x 255 / (Max - Min),
+// or the high byte of a flat frame's value.
+template <typename T>
+void StretchSamples(const T* Src, uint64_t Count, uint8_t* Out, T Min, T Max, const uint8_t* Lut)
+{
+    if (Max == Min) {
+        using U = std::make_unsigned_t<T>;
+        const auto Flat = static_cast<uint8_t>(static_cast<U>(Max) >> (sizeof(T) * 8 - 8));
+        std::memset(Out, Flat, Count);
+        return;
+    }
+    if (Lut != nullptr) {
+        for (uint64_t I = 0; I < Count; ++I)
+            Out[I] = Lut[static_cast<int32_t>(Src[I]) - static_cast<int32_t>(Min)];
+        return;
+    }
+    const uint64_t Range = static_cast<uint64_t>(static_cast<int64_t>(Max) - static_cast<int64_t>(Min));
+    for (uint64_t I = 0; I < Count; ++I) {
+        const uint64_t A = static_cast<uint64_t>(static_cast<int64_t>(Src[I]) - static_cast<int64_t>(Min));
+        Out[I] = static_cast<uint8_t>((A * 255 + Range / 2) / Range);
+    }
+}
+
+// The 16-bit table of display values for Min..Max: one division per value
+// in the range instead of one per sample.
+std::vector<uint8_t> StretchTable(int32_t Min, int32_t Max)
+{
+    const int32_t Range = Max - Min;
+    std::vector<uint8_t> Lut(static_cast<size_t>(Range) + 1);
+    for (int32_t K = 0; K <= Range; ++K)
+        Lut[static_cast<size_t>(K)] = static_cast<uint8_t>(MulDiv(K, 255, Range));
+    return Lut;
+}
+
+template <typename T>
+void MinMax(const T* Src, uint64_t Count, T& Min, T& Max)
+{
+    if constexpr (std::is_same_v<T, int16_t>) {
+        extrout::FindMinMaxSigned16(Src, Count, Min, Max);
+    } else if constexpr (std::is_same_v<T, uint16_t>) {
+        extrout::FindMinMaxUnsigned16(Src, Count, Min, Max);
+    } else {
+        if (Count == 0)
+            return;
+        T Lo = Src[0], Hi = Src[0];
+        for (uint64_t I = 1; I < Count; ++I) {
+            Lo = std::min(Lo, Src[I]);
+            Hi = std::max(Hi, Src[I]);
+        }
+        Min = Lo;
+        Max = Hi;
+    }
+}
+
+// Greyscale and RGB frames of more than 8 bits: stretched over the frame's
+// own range.
+template <typename T>
+void StretchFrame(const T* Src, uint64_t Count, uint8_t* Out)
+{
+    T Min = 0, Max = 0;
+    MinMax(Src, Count, Min, Max);
+    std::vector<uint8_t> Lut;
+    if (sizeof(T) <= 2 && Max != Min)
+        Lut = StretchTable(Min, Max);
+    StretchSamples(Src, Count, Out, Min, Max, Lut.empty() ? nullptr : Lut.data());
+}
+
+// Colour frames of more than 8 bits whose samples are not levels but YBR
+// codes: the top 8 of the stored bits keep the chroma centred on 128.
+template <typename T>
+void TopBitsFrame(const T* Src, uint64_t Count, uint8_t* Out, int BitsStored)
+{
+    using U = std::make_unsigned_t<T>;
+    const int Stored = std::clamp<int>(BitsStored, 8, sizeof(T) * 8);
+    const uint64_t Mask = Stored >= 64 ? ~uint64_t(0) : (uint64_t(1) << Stored) - 1;
+    for (uint64_t I = 0; I < Count; ++I)
+        Out[I] = static_cast<uint8_t>((static_cast<U>(Src[I]) & Mask) >> (Stored - 8));
+}
+
+// A palette index per pixel: the sample clamped to the mapped range, less
+// the first mapped value. Stride steps over extra samples of odd files.
+template <typename T>
+void PaletteIndices(const T* Src, uint64_t Pixels, int Stride, int32_t First, int32_t Last, uint16_t* Out)
+{
+    for (uint64_t I = 0; I < Pixels; ++I) {
+        const int64_t S = static_cast<int64_t>(Src[I * static_cast<uint64_t>(Stride)]);
+        Out[I] = static_cast<uint16_t>(std::clamp<int64_t>(S, First, Last) - First);
+    }
+}
+
+// Output of the greyscale and palette path: one index per pixel, the first
+// sample of each, rows widened to the bitmap's width.
+void FillIndexed(TBitmap& Out, const uint8_t* Display, int Rows, int Columns, int Stride)
+{
+    for (int R = 0; R < Rows; ++R) {
+        uint8_t* Dst = Out.Row(R);
+        const uint8_t* Src = Display + static_cast<uint64_t>(R) * Columns * Stride;
+        if (Stride == 1) {
+            std::memcpy(Dst, Src, static_cast<size_t>(Columns));
+        } else {
+            for (int X = 0; X < Columns; ++X)
+                Dst[X] = Src[static_cast<size_t>(X) * Stride];
+        }
+    }
+}
+
+// Output of the colour path: three display bytes per pixel, red, green,
+// blue. A frame of fewer samples repeats its last one.
+void FillRGB(TBitmap& Out, const uint8_t* Display, int Rows, int Columns, int Samples)
+{
+    for (int R = 0; R < Rows; ++R) {
+        uint8_t* Dst = Out.Row(R);
+        const uint8_t* Src = Display + static_cast<uint64_t>(R) * Columns * Samples;
+        if (Samples == 3) {
+            std::memcpy(Dst, Src, static_cast<size_t>(Columns) * 3);
+            continue;
+        }
+        for (int X = 0; X < Columns; ++X)
+            for (int K = 0; K < 3; ++K)
+                Dst[X * 3 + K] = Src[static_cast<size_t>(X) * Samples + std::min(K, Samples - 1)];
+    }
+}
+
+// libjpeg reports fatal errors through error_exit, which must not return;
+// we jump back to the decode and raise from ordinary C++ code.
+struct TJPEGError {
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+};
+
+[[noreturn]] void JPEGErrorExit(j_common_ptr Info)
+{
+    std::longjmp(reinterpret_cast<TJPEGError*>(Info->err)->Jump, 1);
+}
+
+void JPEGOutputMessage(j_common_ptr) {}
+
+// Runs libjpeg over the stream. Only plain data lives in this frame, so the
+// long jump skips no destructor. Returns 0 or libjpeg's message number.
+int DecodeJPEGRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TBitmap* Bitmap)
+{
+    jpeg_decompress_struct Info;
+    TJPEGError Err;
+    Info.err = jpeg_std_error(&Err.Pub);
+    Err.Pub.error_exit = JPEGErrorExit;
+    Err.Pub.output_message = JPEGOutputMessage;
+    if (setjmp(Err.Jump)) {
+        const int Code = Err.Pub.msg_code;
+        jpeg_destroy_decompress(&Info);
+        return Code == 0 ? JERR_UNKNOWN_MARKER : Code;
+    }
+    jpeg_create_decompress(&Info);
+    jpeg_mem_src(&Info, Stream, static_cast<unsigned long>(Count));
+    jpeg_read_header(&Info, TRUE);
+    // Without a JFIF or Adobe marker libjpeg guesses YCbCr for three
+    // components; an RGB image says they are R, G and B as they stand.
+    if (Rgb && Info.num_components == 3 && !Info.saw_JFIF_marker && !Info.saw_Adobe_marker)
+        Info.jpeg_color_space = JCS_RGB;
+    Info.out_color_space = Grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(&Info);
+    const uint64_t Need = uint64_t(Info.output_width) * Info.output_height * (Grey ? 1 : 3);
+    if (Need > kMaxFrameBytes || Info.output_components != (Grey ? 1 : 3)) {
+        const int Code = Need > kMaxFrameBytes ? JERR_IMAGE_TOO_BIG : JERR_CONVERSION_NOTIMPL;
+        jpeg_destroy_decompress(&Info);
+        return Code;
+    }
+    // SetSize allocates; no libjpeg frame is between here and a bad_alloc.
+    try {
+        Bitmap->SetSize(static_cast<int>(Info.output_width), static_cast<int>(Info.output_height), Grey ? 8 : 24);
+    } catch (const std::bad_alloc&) {
+        jpeg_destroy_decompress(&Info);
+        return JERR_OUT_OF_MEMORY;
+    }
+    while (Info.output_scanline < Info.output_height) {
+        JSAMPROW Row = Bitmap->Row(static_cast<int>(Info.output_scanline));
+        jpeg_read_scanlines(&Info, &Row, 1);
+    }
+    jpeg_finish_decompress(&Info);
+    jpeg_destroy_decompress(&Info);
+    return 0;
+}
+
+bool IsGrey(TPhotometric P) { return P == pmMonochrome2 || P == pmMonochrome1; }
+
+} // namespace
+
+uint64_t FrameBytes(const TData28& Data)
+{
+    return ((uint64_t(Data.Rows) * Data.Columns * Data.BitsAllocated + 7) / 8) * Data.SamplesPerPixel;
+}
+
+int32_t MulDiv(int32_t A, int32_t B, int32_t C)
+{
+    if (C == 0)
+        return -1;
+    const int64_t P = int64_t(A) * B;
+    int64_t Q = P / C;
+    const int64_t R = P % C;
+    if (2 * (R < 0 ? -R : R) >= (C < 0 ? -int64_t(C) : int64_t(C)))
+        Q += (P < 0) != (C < 0) ? -1 : 1;
+    return static_cast<int32_t>(Q);
+}
+
+bool PlanarToInterleaved(uint8_t* Frame, int Planes, int SampleBytes, uint64_t Count)
+{
+    if (Planes < 2 || SampleBytes < 1)
+        return true;
+    const uint64_t PlaneBytes = Count / static_cast<uint64_t>(Planes);
+    const uint64_t Samples = PlaneBytes / static_cast<uint64_t>(SampleBytes);
+    std::vector<uint8_t> Out(Samples * Planes * SampleBytes);
+    uint8_t* D = Out.data();
+    for (uint64_t K = 0; K < Samples; ++K)
+        for (int P = 0; P < Planes; ++P) {
+            std::memcpy(D, Frame + P * PlaneBytes + K * SampleBytes, static_cast<size_t>(SampleBytes));
+            D += SampleBytes;
+        }
+    std::memcpy(Frame, Out.data(), Out.size());
+    return true;
+}
+
+void YBRPixelToRGB(uint8_t Y, int8_t Cr, int8_t Cb, uint8_t& R, uint8_t& G, uint8_t& B)
+{
+    if (Y == 0) {
+        R = G = B = 0;
+        return;
+    }
+    const long double CrF = Cr, CbF = Cb;
+    const auto T = [](long double V) { return static_cast<int32_t>(V); };
+    R = static_cast<uint8_t>(Y + T(1.401988L * CrF - 0.0000037L * CbF));
+    G = static_cast<uint8_t>(Y - T(0.34411L * CbF + 0.7141L * CrF));
+    B = static_cast<uint8_t>(Y + T(1.771978L * CbF - 0.00013L * CrF));
+}
+
+bool ConvertYBRToRGB(const uint8_t* Source, uint8_t* Dest, uint64_t DestCount, bool Is422, uint64_t Count)
+{
+    // Every (Y, Cb, Cr) has 256^3 outcomes; a table of the chroma terms keeps
+    // the long double arithmetic out of the per-pixel loop.
+    const uint64_t Groups = Is422 ? Count / 4 : Count / 3;
+    const uint64_t Need = Groups * (Is422 ? 6 : 3);
+    if (Need > DestCount)
+        return false;
+    struct TTerms {
+        int16_t R[256][256], G[256][256], B[256][256];
+    };
+    static const std::unique_ptr<const TTerms> Terms = [] {
+        auto T = std::make_unique<TTerms>();
+        for (int Cb = 0; Cb < 256; ++Cb)
+            for (int Cr = 0; Cr < 256; ++Cr) {
+                uint8_t R, G, B;
+                YBRPixelToRGB(128, static_cast<int8_t>(Cr - 128), static_cast<int8_t>(Cb - 128), R, G, B);
+                T->R[Cb][Cr] = static_cast<int16_t>(static_cast<int8_t>(R - 128));
+                T->G[Cb][Cr] = static_cast<int16_t>(static_cast<int8_t>(G - 128));
+                T->B[Cb][Cr] = static_cast<int16_t>(static_cast<int8_t>(B - 128));
+            }
+        return std::unique_ptr<const TTerms>(std::move(T));
+    }();
+    const auto Put = [&](uint8_t Y, uint8_t Cb, uint8_t Cr, uint8_t* D) {
+        if (Y == 0) {
+            D[0] = D[1] = D[2] = 0;
+            return;
+        }
+        D[0] = static_cast<uint8_t>(Y + Terms->R[Cb][Cr]);
+        D[1] = static_cast<uint8_t>(Y + Terms->G[Cb][Cr]);
+        D[2] = static_cast<uint8_t>(Y + Terms->B[Cb][Cr]);
+    };
+    for (uint64_t I = 0; I < Groups; ++I) {
+        if (Is422) {
+            const uint8_t* S = Source + I * 4;
+            Put(S[0], S[2], S[3], Dest + I * 6);
+            Put(S[1], S[2], S[3], Dest + I * 6 + 3);
+        } else {
+            const uint8_t* S = Source + I * 3;
+            Put(S[0], S[1], S[2], Dest + I * 3);
+        }
+    }
+    return true;
+}
+
+void MakeGreyColourTable(TBitmap::TColourTable& Table, TPhotometric Photometric)
+{
+    for (int I = 0; I < 256; ++I) {
+        const auto V = static_cast<uint8_t>(Photometric == pmMonochrome1 ? 255 - I : I);
+        Table[static_cast<size_t>(I)] = TBitmap::Rgb(V, V, V);
+    }
+}
+
+std::vector<uint32_t> LoadPaletteColourTable(const TData28& Data, const TransferSyntaxState& TS)
+{
+    const size_t Entries = Data.RedDescriptor.Entries;
+    std::vector<uint32_t> Table(Entries, 0xFF000000u);
+    TStream* Stream = Data.PixelData ? Data.PixelData->Stream : nullptr;
+    if (Stream == nullptr)
+        return Table;
+    const struct {
+        const TLUTDescriptor& D;
+        int64_t Offset;
+        uint32_t Length;
+        int Shift;
+    } Colours[3] = {
+        {Data.RedDescriptor, Data.RedDataOffset, Data.RedDataLength, 16},
+        {Data.GreenDescriptor, Data.GreenDataOffset, Data.GreenDataLength, 8},
+        {Data.BlueDescriptor, Data.BlueDataOffset, Data.BlueDataLength, 0},
+    };
+    std::vector<uint8_t> Raw;
+    for (const auto& C : Colours) {
+        if (C.Offset <= 0 || C.Length == 0)
+            continue;
+        const size_t N = std::min<size_t>(C.D.Entries, Entries);
+        // 8-bit entries may come one per byte (an element Entries bytes long)
+        // or one per 16-bit word.
+        const bool Packed = C.D.BitsPerEntry == 8 && C.Length < 2 * size_t(C.D.Entries);
+        const size_t Want = std::min<size_t>(Packed ? N : 2 * N, C.Length);
+        Raw.assign(Want, 0);
+        try {
+            Stream->Seek(C.Offset);
+            Stream->Read(Raw.data(), Want);
+        } catch (const EDicomError&) {
+            continue;
+        }
+        // Which byte of a word holds the component, in file order.
+        const bool High = C.D.BitsPerEntry != 8;
+        const size_t Pick = High != TS.BigEndian ? 1 : 0;
+        for (size_t I = 0; I < N; ++I) {
+            uint8_t V = 0;
+            if (Packed)
+                V = I < Want ? Raw[I] : 0;
+            else if (2 * I + Pick < Want)
+                V = Raw[2 * I + Pick];
+            Table[I] |= static_cast<uint32_t>(V) << C.Shift;
+        }
+    }
+    return Table;
+}
+
+void DecodeJPEGToBitmap(const uint8_t* Stream, size_t Count, TPhotometric Photometric, TBitmap& Bitmap)
+{
+    TBitmap Local;
+    const bool Grey = IsGrey(Photometric);
+    if (const int Code = DecodeJPEGRows(Stream, Count, Grey, Photometric == pmRGB, &Local); Code != 0) {
+        char Message[40];
+        std::snprintf(Message, sizeof Message, "JPEG error #%d", Code);
+        throw EJPEGError(Message);
+    }
+    if (Grey)
+        MakeGreyColourTable(Local.ColourTable(), Photometric);
+    Bitmap = std::move(Local);
+}
+
+namespace {
+
+int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
+{
+    if (!Data.PixelData)
+        return 0;
+    const uint64_t Bytes = FrameBytes(Data);
+    if (Bytes < 1)
+        return 1;
+    if (Bytes > kMaxFrameBytes)
+        return -1;
+    if (!TS.Compressed)
+        Data.FrameSize = Bytes;
+    const TPhotometric Pm = Data.Photometric;
+    if (Pm == pmOther)
+        return -1;
+
+    const int Rows = Data.Rows, Columns = Data.Columns;
+    const int Samples = Data.SamplesPerPixel;
+    const int Bits = Data.BitsAllocated;
+    const bool Grey = IsGrey(Pm);
+    const bool Palette = Pm == pmPalette;
+    const bool YBR = Pm == pmYBRFull || Pm == pmYBRFull422;
+    const int W = Grey && Columns % 8 != 0 ? (Columns + 7) / 8 * 8 : Columns;
+    const uint64_t Pixels = uint64_t(Rows) * Columns;
+    const uint64_t N = Pixels * Samples;
+    // A 1-bit frame grows eightfold on the way to the bitmap, a large
+    // palette threefold.
+    const int OutBytes = Grey ? 1 : 3;
+    if (!(TS.Compressed && TS.Compression == ckJPEG) && uint64_t(Rows) * W * OutBytes > kMaxFrameBytes)
+        return -1;
+
+    TFrame Frame;
+    if (!ReadFrame(Data, TS, 1, Bytes, Frame))
+        return -1;
+
+    if (TS.Compressed && TS.Compression == ckJPEG) {
+        DecodeJPEGToBitmap(Data.Pixels.data(), static_cast<size_t>(Data.FrameSize), Pm, Bitmap);
+        return 1;
+    }
+
+    if (Bits != 1 && Bits != 8 && Bits != 12 && Bits != 16 && Bits != 32)
+        return 1;
+    // YBR is three samples a pixel or nothing we can draw.
+    if (YBR && Samples != 3)
+        return 1;
+
+    uint8_t* F = Frame.Bytes;
+    // Big-endian words back to file order of a little-endian data set: OW
+    // holds its bytes in 16-bit words whatever the samples are; 32-bit
+    // samples are whole big-endian words.
+    if (TS.BigEndian && !TS.Compressed) {
+        const std::string VR = Data.PixelData->VRString();
+        if (Bits == 32 && VR != "OB")
+            SwapBytes32(F, Bytes / 4);
+        else if (Bits != 32 && VR == "OW")
+            extrout::SwapBytes16(F, F, (Bytes + 1) / 2);
+    }
+    if (Data.PlanarConfiguration == 1)
+        PlanarToInterleaved(F, Samples, Bits / 8, Bytes);
+
+    // The display buffer: one byte per sample (the frame itself for 8 bits),
+    // or for palettes one index per pixel.
+    std::unique_ptr<uint8_t[]> DisplayOwn;
+    uint8_t* Display = nullptr;
+    std::unique_ptr<uint16_t[]> Indices;
+    const auto NewDisplay = [&](uint64_t Count) {
+        DisplayOwn = std::make_unique_for_overwrite<uint8_t[]>(Count);
+        Display = DisplayOwn.get();
+    };
+
+    int32_t First = Data.RedDescriptor.FirstMapped;
+    if (Data.PixelSigned)
+        First = static_cast<int16_t>(Data.RedDescriptor.FirstMapped);
+    // Without a descriptor every sample falls on the one (black) entry.
+    const int32_t Last = First + std::max<int32_t>(Data.RedDescriptor.Entries, 1) - 1;
+    const auto ToIndices = [&](const auto* Src) {
+        Indices = std::make_unique_for_overwrite<uint16_t[]>(Pixels);
+        PaletteIndices(Src, Pixels, Samples, First, Last, Indices.get());
+    };
+
+    std::unique_ptr<uint16_t[]> Unpacked;
+    switch (Bits) {
+    case 1: {
+        NewDisplay(N);
+        Unpack1(F, Display, N);
+        if (Palette)
+            ToIndices(Display);
+        else if (Grey)
+            for (uint64_t I = 0; I < N; ++I)
+                Display[I] = Display[I] ? 255 : 0;
+        else
+            return 1;
+        break;
+    }
+    case 8:
+        if (Palette) {
+            if (Data.PixelSigned)
+                ToIndices(reinterpret_cast<const int8_t*>(F));
+            else
+                ToIndices(F);
+        } else if (YBR) {
+            const bool Is422 = Pm == pmYBRFull422;
+            NewDisplay(Bytes);
+            if (!ConvertYBRToRGB(F, Display, Bytes, Is422, Is422 ? Bytes * 2 / 3 : Bytes))
+                return 1;
+        } else {
+            Display = F;
+        }
+        break;
+    case 12:
+    case 16:
+    case 32: {
+        const void* Src = F;
+        if (Bits == 12) {
+            Unpacked = std::make_unique_for_overwrite<uint16_t[]>(N);
+            Unpack12(F, Bytes, Unpacked.get(), N);
+            Src = Unpacked.get();
+        } else if (Bits == 16) {
+            const int D = int(Data.BitsStored) - int(Data.HighBit) - 1;
+            if (D > 0) {
+                auto* S = reinterpret_cast<uint16_t*>(F);
+                for (uint64_t I = 0; I < N; ++I)
+                    S[I] = static_cast<uint16_t>(S[I] << D);
+            }
+        }
+        const auto Each = [&](auto Tag) {
+            using T = decltype(Tag);
+            const T* S = static_cast<const T*>(Src);
+            if (Palette) {
+                ToIndices(S);
+                return;
+            }
+            if (YBR) {
+                // Stored as Y0 Y1 Cb Cr for 4:2:2, two thirds of a full frame.
+                const bool Is422 = Pm == pmYBRFull422;
+                const uint64_t Stored = Is422 ? Pixels * 2 : Pixels * 3;
+                auto Codes = std::make_unique_for_overwrite<uint8_t[]>(Stored);
+                TopBitsFrame(S, Stored, Codes.get(), Data.BitsStored);
+                NewDisplay(Pixels * 3);
+                ConvertYBRToRGB(Codes.get(), Display, Pixels * 3, Is422, Stored);
+                return;
+            }
+            NewDisplay(N);
+            StretchFrame(S, N, Display);
+        };
+        if (Bits == 32) {
+            if (Data.PixelSigned)
+                Each(int32_t{});
+            else
+                Each(uint32_t{});
+        } else if (Data.PixelSigned) {
+            Each(int16_t{});
+        } else {
+            Each(uint16_t{});
+        }
+        break;
+    }
+    }
+
+    TBitmap Out;
+    if (Palette) {
+        const std::vector<uint32_t> Table = LoadPaletteColourTable(Data, TS);
+        if (Table.size() <= 256) {
+            Out.SetSize(W, Rows, 8);
+            std::copy(Table.begin(), Table.end(), Out.ColourTable().begin());
+            for (int R = 0; R < Rows; ++R) {
+                uint8_t* Dst = Out.Row(R);
+                const uint16_t* Src = Indices.get() + uint64_t(R) * Columns;
+                for (int X = 0; X < Columns; ++X)
+                    Dst[X] = static_cast<uint8_t>(Src[X]);
+            }
+        } else {
+            // More colours than an indexed bitmap holds: draw them directly.
+            Out.SetSize(W, Rows, 24);
+            for (int R = 0; R < Rows; ++R) {
+                uint8_t* Dst = Out.Row(R);
+                const uint16_t* Src = Indices.get() + uint64_t(R) * Columns;
+                for (int X = 0; X < Columns; ++X) {
+                    const uint32_t C = Table[Src[X]];
+                    Dst[X * 3] = static_cast<uint8_t>(C >> 16);
+                    Dst[X * 3 + 1] = static_cast<uint8_t>(C >> 8);
+                    Dst[X * 3 + 2] = static_cast<uint8_t>(C);
+                }
+            }
+        }
+    } else if (Grey) {
+        Out.SetSize(W, Rows, 8);
+        MakeGreyColourTable(Out.ColourTable(), Pm);
+        FillIndexed(Out, Display, Rows, Columns, Samples);
+    } else {
+        Out.SetSize(W, Rows, 24);
+        FillRGB(Out, Display, Rows, Columns, YBR ? 3 : Samples);
+    }
+    Bitmap = std::move(Out);
+    return 1;
+}
+
+} // namespace
+
+int32_t RenderImage(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
+{
+    int32_t Result;
+    try {
+        Result = Render(Data, Bitmap, TS);
+    } catch (const std::bad_alloc&) {
+        Result = -1;
+    } catch (...) {
+        Data.Pixels.clear();
+        Data.Pixels.shrink_to_fit();
+        throw;
+    }
+    Data.Pixels.clear();
+    Data.Pixels.shrink_to_fit();
+    return Result;
+}
+
+} // namespace dicom
