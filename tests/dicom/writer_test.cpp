@@ -1,0 +1,372 @@
+// The comment writer: what it writes in each encoding, and what it refuses.
+#include "dicom.h"
+#include "dicomgen.h"
+#include "writer_testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testgen;
+using namespace writertest;
+
+namespace {
+
+struct TLayout {
+    const char* Name;
+    bool Implicit;
+    bool Big;
+    bool Preamble;
+};
+
+const TLayout kLayouts[] = {
+    {"implicit", true, false, true},      {"explicitLE", false, false, true}, {"explicitBE", false, true, true},
+    {"bareImplicit", true, false, false}, {"bareLE", false, false, false},    {"bareBE", false, true, false},
+};
+
+const char* SyntaxOf(const TLayout& L) { return L.Implicit ? kImplicitLE : L.Big ? kExplicitBE : kExplicitLE; }
+
+struct TShape {
+    bool GroupLength = true;
+    std::optional<std::string> Comment;
+    bool After9056 = false;   // (0020,9056) follows the comment's place
+    bool Trailing = true;     // group 0028 and pixel data follow
+};
+
+// A small image in any layout. The same builder makes sources and the
+// targets expected from them.
+Bytes Build(const TLayout& L, const TShape& S)
+{
+    DataSet D(L.Implicit, L.Big);
+    D.Add(0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.7", '\0');
+    D.Add(0x0008, 0x0060, "CS", "OT");
+    // A sequence and an item of undefined length, copied as they are.
+    D.Header(0x0008, 0x1140, "SQ", 0xFFFFFFFFu).Item(0xFFFFFFFFu);
+    D.Add(0x0008, 0x1150, "UI", "1.2.840.10008.5.1.4.1.1.7", '\0');
+    D.Header(0x0008, 0x1155, "UI", 0).ItemEnd().SequenceEnd();
+    D.Add(0x0010, 0x0010, "PN", "Doe^Jane");
+    if (S.GroupLength) {
+        D.Header(0x0020, 0x0000, "UL", 4);
+        D.Put32(1234, L.Big);
+    }
+    D.Add(0x0020, 0x0013, "IS", "7");
+    if (S.Comment)
+        D.Add(0x0020, 0x4000, "LT", *S.Comment);
+    if (S.After9056)
+        D.Add(0x0020, 0x9056, "SH", "STACK1");
+    if (S.Trailing) {
+        D.US(0x0028, 0x0002, 1);
+        D.US(0x0028, 0x0010, 4);
+        D.US(0x0028, 0x0011, 4);
+        D.US(0x0028, 0x0100, 16);
+        Bytes Pixels(32);
+        for (size_t I = 0; I < Pixels.size(); ++I)
+            Pixels[I] = static_cast<uint8_t>(I * 7);
+        D.AddRaw(0x7FE0, 0x0010, "OW", Pixels);
+    }
+    if (L.Preamble)
+        return Part10(SyntaxOf(L), D);
+    if (L.Implicit)
+        return D.bytes();  // a bare implicit data set starts with group 0008
+    Bytes F = MetaGroup(SyntaxOf(L));
+    F.insert(F.end(), D.bytes().begin(), D.bytes().end());
+    return F;
+}
+
+class WriterLayout : public ::testing::TestWithParam<TLayout> {};
+
+TEST_P(WriterLayout, ReplacesInsertsAndKeepsTheRest)
+{
+    const TLayout& L = GetParam();
+    const std::string Value = dicom::CommentValue("Left lung clear.", kDate);
+    struct TCase {
+        const char* What;
+        TShape Source, Expected;
+    } Cases[] = {
+        {"replace", {true, "An older comment", false, true}, {false, Value, false, true}},
+        {"insert before group 0028", {true, std::nullopt, false, true}, {false, Value, false, true}},
+        {"insert before (0020,9056)", {false, std::nullopt, true, true}, {false, Value, true, true}},
+        {"comment is the last element", {true, "Old", false, false}, {false, Value, false, false}},
+    };
+    TTempFolder Dir("layout");
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(std::string(L.Name) + ": " + C.What);
+        const std::string Src = Dir.Path + "/src.dcm", Dst = Dir.Path + "/dst.dcm";
+        WriteFile(Src, Build(L, C.Source));
+        const TResult R = Write(Src, Dst, "  Left lung clear.\r\n\t ");
+        ASSERT_TRUE(R.Ok) << R.Text();
+        EXPECT_TRUE(R.Messages.empty());
+        EXPECT_EQ(ReadFile(Dst), Build(L, C.Expected));
+        EXPECT_EQ(ReadFile(Src), Build(L, C.Source));
+    }
+}
+
+TEST_P(WriterLayout, NewElementBytes)
+{
+    // The inserted element's header in each encoding, read off the file.
+    const TLayout& L = GetParam();
+    TTempFolder Dir("newelem");
+    const std::string Src = Dir.Path + "/src.dcm", Dst = Dir.Path + "/dst.dcm";
+    WriteFile(Src, Build(L, {true, std::nullopt, false, true}));
+    ASSERT_TRUE(Write(Src, Dst, "x").Ok);
+    const Bytes Out = ReadFile(Dst);
+    const uint16_t Len = static_cast<uint16_t>(dicom::CommentValue("x", kDate).size());
+    Bytes Tag = L.Big ? Bytes{0x00, 0x20, 0x40, 0x00} : Bytes{0x20, 0x00, 0x00, 0x40};
+    Bytes Expected = Tag;
+    if (L.Implicit) {
+        Expected.insert(Expected.end(), {uint8_t(Len), uint8_t(Len >> 8), 0, 0});
+    } else {
+        Expected.insert(Expected.end(), {'L', 'T'});
+        if (L.Big)
+            Expected.insert(Expected.end(), {uint8_t(Len >> 8), uint8_t(Len)});
+        else
+            Expected.insert(Expected.end(), {uint8_t(Len), uint8_t(Len >> 8)});
+    }
+    const auto At = std::search(Out.begin(), Out.end(), Tag.begin(), Tag.end());
+    ASSERT_NE(At, Out.end());
+    EXPECT_TRUE(std::equal(Expected.begin(), Expected.end(), At));
+    EXPECT_EQ(Out.end() - At > 0, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriterLayout, ::testing::ValuesIn(kLayouts),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(CommentValue, Layout)
+{
+    const std::string Stars(30, '*');
+    const std::string Trailer = "\r\n\r\n" + Stars + "\r\nThis comment was recorded with\r\n" +
+                                "  Varnelo (c) the Varnelo authors. All rights reserved.\r\n" +
+                                "https://www.varnelo.org\r\n\r\n" + "01/02/26 10:11:12\r\n" + Stars;
+    struct {
+        std::string Comment, Kept;
+    } Cases[] = {
+        {"", ""},
+        {" \t\r\n \x01", ""},
+        {"Hello", "Hello"},
+        {"\r\n  Two\r\nlines \r\n", "Two\r\nlines"},
+        {"Caf\xE9 \xA0", "Caf\xE9 \xA0"},  // 8-bit characters are not blanks
+        {"ab", "ab"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Comment);
+        std::string Expected = C.Kept + Trailer;
+        if (Expected.size() % 2 != 0)
+            Expected += ' ';
+        EXPECT_EQ(dicom::CommentValue(C.Comment, "01/02/26 10:11:12"), Expected);
+    }
+    // A comment read back from a file keeps its trailer and gets a second.
+    const std::string Once = dicom::CommentValue("Note", "d");
+    const std::string Twice = dicom::CommentValue(Once, "d");
+    EXPECT_EQ(Twice.substr(0, dicom::TrimValue(Once).size()), dicom::TrimValue(Once));
+    EXPECT_GT(Twice.size(), Once.size() + 100);
+}
+
+TEST(CommentValue, LocaleDateTimeFollowsTheEnvironment)
+{
+    const char* Saved = std::getenv("LC_ALL");
+    const std::string Keep = Saved ? Saved : "";
+    setenv("LC_ALL", "C", 1);
+    const std::string Text = dicom::LocaleDateTimeText();
+    // The C locale writes %x %X as mm/dd/yy hh:mm:ss.
+    ASSERT_EQ(Text.size(), 17u) << Text;
+    EXPECT_EQ(Text[2], '/');
+    EXPECT_EQ(Text[8], ' ');
+    EXPECT_EQ(Text[11], ':');
+    if (Saved)
+        setenv("LC_ALL", Keep.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+}
+
+TEST(Writer, OverTheSourceGivesTheSameBytesAsANewName)
+{
+    const TLayout& L = kLayouts[1];
+    TTempFolder Dir("over");
+    const std::string Src = Dir.Path + "/src.dcm", Dst = Dir.Path + "/dst.dcm";
+    WriteFile(Src, Build(L, {true, "old", false, true}));
+    ASSERT_TRUE(Write(Src, Dst, "New").Ok);
+    const TResult R = Write(Src, Src, "New");
+    ASSERT_TRUE(R.Ok) << R.Text();
+    EXPECT_EQ(ReadFile(Src), ReadFile(Dst));
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"dst.dcm", "src.dcm"}));
+}
+
+TEST(Writer, LargeValuesBeforeTheCommentAreCopied)
+{
+    // Values of the reference size and beyond are copied from the source
+    // when the target is written, not held in memory.
+    TTempFolder Dir("large");
+    for (size_t Size : {size_t(64 * 1024 - 2), size_t(64 * 1024), size_t(3 * 1024 * 1024 + 6)}) {
+        SCOPED_TRACE(Size);
+        auto Make = [&](bool Source) {
+            DataSet D(false, false);
+            D.Add(0x0008, 0x0060, "CS", "OT");
+            Bytes Blob(Size);
+            for (size_t I = 0; I < Size; ++I)
+                Blob[I] = static_cast<uint8_t>(I * 31 + I / 251);
+            D.Add(0x0009, 0x0010, "LO", "VARNELO TEST");
+            D.AddRaw(0x0009, 0x1000, "OB", Blob);
+            if (Source)
+                D.Add(0x0020, 0x4000, "LT", "old");
+            else
+                D.Add(0x0020, 0x4000, "LT", dicom::CommentValue("c", kDate));
+            D.AddRaw(0x7FE0, 0x0010, "OB", Blob);
+            return Part10(kExplicitLE, D);
+        };
+        const std::string Src = Dir.Path + "/src.dcm", Dst = Dir.Path + "/dst.dcm";
+        WriteFile(Src, Make(true));
+        ASSERT_TRUE(Write(Src, Dst, "c").Ok);
+        EXPECT_EQ(ReadFile(Dst), Make(false));
+    }
+}
+
+TEST(Writer, RefusesWithTheMessageAndWritesNothing)
+{
+    TTempFolder Dir("refuse");
+    const std::string D = Dir.Path;
+    const TLayout& L = kLayouts[1];
+    DataSet Bad(false, false);
+    Bad.Add(0x0010, 0x0010, "PN", "Doe");
+    DataSet NoImage(false, false);
+    NoImage.Add(0x0008, 0x0060, "CS", "OT").Add(0x0020, 0x0013, "IS", "1");
+    DataSet Short(false, false);
+    Short.Add(0x0008, 0x0060, "CS", "OT").Header(0x0010, 0x0010, "PN", 400).Raw(std::string("Doe^"));
+    DataSet Cut(false, false);
+    Cut.Add(0x0008, 0x0060, "CS", "OT").Raw(std::string("\x10\x00\x10", 3));
+    DataSet ShortBig(false, false);
+    ShortBig.Add(0x0008, 0x0060, "CS", "OT").Header(0x0009, 0x1000, "OB", 1000000).Raw(std::string(70000, 'q'));
+
+    WriteFile(D + "/notdicom.dcm", Bad.bytes());
+    WriteFile(D + "/deflated.dcm", Part10(kDeflated, NoImage));
+    WriteFile(D + "/noimage.dcm", Part10(kExplicitLE, NoImage));
+    WriteFile(D + "/short.dcm", Part10(kExplicitLE, Short));
+    WriteFile(D + "/cut.dcm", Part10(kExplicitLE, Cut));
+    WriteFile(D + "/shortbig.dcm", Part10(kExplicitLE, ShortBig));
+    WriteFile(D + "/ok.dcm", Build(L, {true, "old", false, true}));
+    WriteFile(D + "/empty.dcm", Bytes{});
+    ::mkdir((D + "/folder.dcm").c_str(), 0755);
+    const std::string TooLong(70000, 'a');
+    const std::string Limit(65534 - 300, 'b');
+
+    struct {
+        std::string Source, Comment, Message;
+    } Cases[] = {
+        {D + "/missing.dcm", "c", D + "/missing.dcm could not be opened."},
+        {D + "/folder.dcm", "c", D + "/folder.dcm could not be opened."},
+        {D + "/notdicom.dcm", "c", "No valid DicomFile."},
+        {D + "/empty.dcm", "c", "Stream read error"},
+        {D + "/deflated.dcm", "c", "Deflate syntax not supported."},
+        {D + "/noimage.dcm", "c", D + "/noimage.dcm is not a valid DICOM Image."},
+        {D + "/short.dcm", "c", "Stream read error"},
+        {D + "/cut.dcm", "c", "Stream read error"},
+        {D + "/shortbig.dcm", "c", "Stream read error"},
+        {D + "/ok.dcm", TooLong,
+         "The comment is too long to be saved: with its trailer it takes " +
+             std::to_string(dicom::CommentValue(TooLong, kDate).size()) +
+             " bytes, and Image Comments holds at most 65534 bytes."},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Source);
+        for (bool TargetExists : {false, true}) {
+            const std::string Dst = D + "/target.dcm";
+            ::unlink(Dst.c_str());
+            if (TargetExists)
+                WriteFile(Dst, Bytes{'o', 'l', 'd'});
+            const auto Before = Dir.Snapshot();
+            const TResult R = Write(C.Source, Dst, C.Comment);
+            EXPECT_FALSE(R.Ok);
+            EXPECT_EQ(R.Messages, std::vector<std::string>{C.Message});
+            EXPECT_EQ(Dir.Snapshot(), Before);
+        }
+    }
+    // Just below the limit is fine.
+    ASSERT_LE(dicom::CommentValue(Limit, kDate).size(), 65534u);
+    EXPECT_TRUE(Write(D + "/ok.dcm", D + "/t2.dcm", Limit).Ok);
+}
+
+TEST(Writer, LongCommentsWhereTheLengthTakesFourBytes)
+{
+    // Implicit VR and a UT element carry a 4-byte length: no 64 KiB limit.
+    TTempFolder Dir("long");
+    const std::string Comment(100000, 'z');
+    const std::string Value = dicom::CommentValue(Comment, kDate);
+    struct {
+        const char* Name;
+        bool Implicit;
+        const char* VR;
+    } Cases[] = {{"implicit", true, "LT"}, {"explicit UT", false, "UT"}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        auto Make = [&](const std::string& V) {
+            DataSet D(C.Implicit, false);
+            D.Add(0x0008, 0x0060, "CS", "OT").Add(0x0020, 0x4000, C.VR, V).US(0x0028, 0x0010, 1);
+            return Part10(C.Implicit ? kImplicitLE : kExplicitLE, D);
+        };
+        const std::string Src = Dir.Path + "/src.dcm", Dst = Dir.Path + "/dst.dcm";
+        WriteFile(Src, Make("old"));
+        const TResult R = Write(Src, Dst, Comment);
+        ASSERT_TRUE(R.Ok) << R.Text();
+        EXPECT_EQ(ReadFile(Dst), Make(Value));
+    }
+}
+
+TEST(Writer, KeepsPermissionBitsAndWritesThroughLinks)
+{
+    TTempFolder Dir("perm");
+    const std::string Src = Dir.Path + "/src.dcm";
+    WriteFile(Src, Build(kLayouts[0], {true, "old", false, true}));
+    const Bytes Expected = Build(kLayouts[0], {false, dicom::CommentValue("p", kDate), false, true});
+
+    for (bool Named : {false, true}) {
+        SCOPED_TRACE(Named ? "named temporary file" : "unnamed temporary file");
+        writertest::TNamedTemp Force(Named);
+        const std::string T = Dir.Path + "/kept.dcm";
+        WriteFile(T, Bytes{'x'});
+        ::chmod(T.c_str(), 0640);
+        ASSERT_TRUE(Write(Src, T, "p").Ok);
+        struct stat St {};
+        ASSERT_EQ(::stat(T.c_str(), &St), 0);
+        EXPECT_EQ(St.st_mode & 07777, 0640u);
+        EXPECT_EQ(ReadFile(T), Expected);
+
+        // A new target gets the usual mode for new files.
+        const mode_t Mask = ::umask(022);
+        ::umask(Mask);
+        const std::string N = Dir.Path + "/new.dcm";
+        ::unlink(N.c_str());
+        ASSERT_TRUE(Write(Src, N, "p").Ok);
+        ASSERT_EQ(::stat(N.c_str(), &St), 0);
+        EXPECT_EQ(St.st_mode & 07777, 0666u & ~Mask);
+
+        // Links: relative, absolute, chained and dangling ones.
+        ::mkdir((Dir.Path + "/sub").c_str(), 0755);
+        const std::string Real = Dir.Path + "/sub/real.dcm";
+        WriteFile(Real, Bytes{'r'});
+        ::unlink((Dir.Path + "/rel.lnk").c_str());
+        ::unlink((Dir.Path + "/abs.lnk").c_str());
+        ::unlink((Dir.Path + "/chain.lnk").c_str());
+        ::unlink((Dir.Path + "/dangling.lnk").c_str());
+        ::unlink((Dir.Path + "/sub/made.dcm").c_str());
+        ASSERT_EQ(::symlink("sub/real.dcm", (Dir.Path + "/rel.lnk").c_str()), 0);
+        ASSERT_EQ(::symlink(Real.c_str(), (Dir.Path + "/abs.lnk").c_str()), 0);
+        ASSERT_EQ(::symlink("rel.lnk", (Dir.Path + "/chain.lnk").c_str()), 0);
+        ASSERT_EQ(::symlink("sub/made.dcm", (Dir.Path + "/dangling.lnk").c_str()), 0);
+        for (const char* Link : {"rel.lnk", "abs.lnk", "chain.lnk", "dangling.lnk"}) {
+            SCOPED_TRACE(Link);
+            WriteFile(Real, Bytes{'r'});
+            const std::string P = Dir.Path + "/" + Link;
+            ASSERT_TRUE(Write(Src, P, "p").Ok);
+            struct stat L {};
+            ASSERT_EQ(::lstat(P.c_str(), &L), 0);
+            EXPECT_TRUE(S_ISLNK(L.st_mode));
+            EXPECT_EQ(ReadFile(P), Expected);
+        }
+        EXPECT_EQ(ReadFile(Dir.Path + "/sub/made.dcm"), Expected);
+        EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"abs.lnk", "chain.lnk", "dangling.lnk", "kept.dcm",
+                                                          "new.dcm", "rel.lnk", "src.dcm", "sub"}));
+    }
+}
+
+} // namespace
