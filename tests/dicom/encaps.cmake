@@ -1,0 +1,13 @@
+# Encapsulated pixel data: lossless JPEG and RLE frames against DCMTK.
+add_executable(encaps_interop_tests ${CMAKE_CURRENT_LIST_DIR}/encaps_interop_test.cpp)
+target_include_directories(encaps_interop_tests PRIVATE ${VARNELO_TEST_COMMON} ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(encaps_interop_tests PRIVATE dicom GTest::gtest_main)
+
+set(ENCAPS_DATA ${CMAKE_CURRENT_BINARY_DIR}/encaps_data)
+add_test(NAME encaps_make_data
+  COMMAND ${CMAKE_COMMAND} -E env VARNELO_PYTHON=${VARNELO_PYTHON}
+          sh ${CMAKE_CURRENT_LIST_DIR}/../interop/encaps_make.sh ${ENCAPS_DATA})
+set_tests_properties(encaps_make_data PROPERTIES FIXTURES_SETUP encaps_data TIMEOUT 300)
+add_test(NAME encaps_interop COMMAND encaps_interop_tests)
+set_tests_properties(encaps_interop PROPERTIES FIXTURES_REQUIRED encaps_data
+  ENVIRONMENT VARNELO_ENCAPS_DATA=${ENCAPS_DATA} TIMEOUT 120)

@@ -1,0 +1,62 @@
+// Frame 1 of every DCMTK-made and pydicom-supplied compressed file must come
+// out exactly as DCMTK decompresses it. The file pairs come from
+// tests/interop/encaps_make.sh; the folder is given in VARNELO_ENCAPS_DATA.
+#include "encaps.h"
+#include "encaps_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace encapstest;
+
+namespace {
+
+std::vector<std::pair<std::string, std::string>> Pairs()
+{
+    std::vector<std::pair<std::string, std::string>> R;
+    const char* Dir = std::getenv("VARNELO_ENCAPS_DATA");
+    if (Dir == nullptr)
+        return R;
+    std::ifstream In(std::string(Dir) + "/manifest.txt");
+    std::string A, B;
+    while (In >> A >> B)
+        R.emplace_back(A, B);
+    return R;
+}
+
+} // namespace
+
+TEST(EncapsInterop, FirstFrameMatchesDcmtk)
+{
+    const auto List = Pairs();
+    ASSERT_GT(List.size(), 50u) << "no manifest in VARNELO_ENCAPS_DATA";
+    int Lossless = 0, Rle = 0, Split = 0;
+    for (const auto& [Compressed, Reference] : List) {
+        SCOPED_TRACE(Compressed);
+        auto C = Open(Compressed);
+        auto R = Open(Reference);
+        ASSERT_TRUE(C->TS.Compressed);
+        ASSERT_FALSE(R->TS.Compressed);
+        ASSERT_TRUE(C->Data.PixelData && R->Data.PixelData);
+        ASSERT_TRUE(dicom::DecodeCompressedFrame(C->Data, C->TS));
+        EXPECT_EQ(C->Data.FrameSize, FrameBytes(C->Data));
+        const auto Ours = Interleaved(C->Data.Pixels, C->Data);
+        const auto Theirs = Interleaved(UncompressedFrame(*R), R->Data);
+        ASSERT_EQ(Ours.size(), Theirs.size());
+        size_t Diffs = 0, First = 0;
+        for (size_t I = 0; I < Ours.size(); ++I)
+            if (Ours[I] != Theirs[I] && Diffs++ == 0)
+                First = I;
+        EXPECT_EQ(Diffs, 0u) << "first difference at byte " << First;
+        Lossless += C->TS.Compression == dicom::ckLosslessJPEG;
+        Rle += C->TS.Compression == dicom::ckRLE;
+        Split += C->Data.PixelData->Length < C->Data.Pixels.size() / 2;
+    }
+    // The set must really cover both decoders and split frames.
+    EXPECT_GT(Lossless, 40);
+    EXPECT_GT(Rle, 10);
+    EXPECT_GT(Split, 5);
+}

@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""Every DICOM file that Debian's pydicom ships: our header walk must agree
+with pydicom on the raw summary values, the image size and the transfer
+syntax decisions; files we refuse must be refused for a reason pydicom
+confirms.
+
+usage: header_vs_pydicom.py VARNELO_DICOM [TEST_FILES_DIR]
+"""
+import json
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+import pydicom
+from pydicom.tag import Tag
+
+FIELDS = {
+    "PatientName": 0x00100010, "PatientID": 0x00100020, "PatientBirthDate": 0x00100030,
+    "ContentDate": 0x00080023, "Modality": 0x00080060, "Manufacturer": 0x00080070,
+    "InstitutionName": 0x00080080, "AccessionNumber": 0x00080050,
+    "ReferringPhysicianName": 0x00080090, "InstanceNumber": 0x00200013,
+    "BodyPartExamined": 0x00180015, "ImageComments": 0x00204000,
+}
+DEFLATED = "1.2.840.10008.1.2.1.99"
+
+
+def raw_bytes(ds, tag):
+    """The value bytes of a top-level element as stored, or None."""
+    if tag not in ds:
+        return None
+    elem = ds.get_item(tag)
+    value = elem.value
+    if isinstance(value, bytes):
+        return value
+    return None
+
+
+def unescape(s):
+    return s.encode("latin-1")
+
+
+def ours(tool, path):
+    p = subprocess.run([tool, "info", "--header-only", str(path)], capture_output=True, timeout=60)
+    if p.returncode != 0:
+        return None, p.stderr.decode("latin-1").strip()
+    text = p.stdout.decode("ascii")
+    return json.loads(text), None
+
+
+def first_group(path):
+    with open(path, "rb") as f:
+        head = f.read(132)
+    if len(head) >= 132 and head[128:132] == b"DICM":
+        return "part10"
+    return int.from_bytes(head[:2], "little") if len(head) >= 2 else None
+
+
+def main():
+    tool = sys.argv[1]
+    folder = Path(sys.argv[2]) if len(sys.argv) > 2 else Path(pydicom.__file__).parent / "data" / "test_files"
+    files = sorted(p for p in folder.rglob("*") if p.is_file() and p.suffix.lower() in (".dcm", "") and
+                   "dicomdirtests" not in p.parts)
+    checked = refused = 0
+    failures = []
+    for path in files:
+        try:
+            ds = pydicom.dcmread(str(path), force=True, defer_size=None)
+        except Exception:
+            ds = None
+        got, err = ours(tool, path)
+        ts = None
+        if ds is not None and hasattr(ds, "file_meta") and "TransferSyntaxUID" in ds.file_meta:
+            ts = str(ds.file_meta.TransferSyntaxUID).rstrip("\0 ")
+        if got is None:
+            # Refusals must be the right ones.
+            group = first_group(path)
+            if ts == DEFLATED:
+                ok = err == "Deflate syntax not supported."
+            elif group not in ("part10", 2, 8):
+                ok = err == "No valid DicomFile."
+            else:
+                # Cut-short files: pydicom must find them broken too.
+                ok = err == "Stream read error" and ds is not None and _truncated(path)
+            if not ok:
+                failures.append(f"{path.name}: refused with {err!r}")
+            refused += 1
+            continue
+        if ds is None:
+            failures.append(f"{path.name}: pydicom cannot read it but we can")
+            continue
+        if ts == DEFLATED:
+            failures.append(f"{path.name}: deflated file was accepted")
+            continue
+        header = got["header"]
+        for name, tag in FIELDS.items():
+            want = raw_bytes(ds, Tag(tag))
+            have = unescape(header[name])
+            if want is None:
+                if have != b"":
+                    failures.append(f"{path.name}: {name} {have!r} but pydicom has none")
+            elif have != want:
+                failures.append(f"{path.name}: {name} {have!r} != pydicom {want!r}")
+        for name in ("Rows", "Columns"):
+            want = int(ds.get(name, 0) or 0)
+            if header[name] != want:
+                failures.append(f"{path.name}: {name} {header[name]} != {want}")
+        frames = ds.get("NumberOfFrames", None)
+        want = int(frames) & 0xFFFF if frames not in (None, "") else 0
+        if header["NumberOfFrames"] != want:
+            failures.append(f"{path.name}: NumberOfFrames {header['NumberOfFrames']} != {want}")
+        state = got["transferSyntax"]
+        if ts:
+            uid = pydicom.uid.UID(ts)
+            want_implicit = ts == "1.2.840.10008.1.2"
+            if state["ImplicitVR"] != want_implicit:
+                failures.append(f"{path.name}: ImplicitVR {state['ImplicitVR']} for {ts}")
+            if state["BigEndian"] != (ts == "1.2.840.10008.1.2.2"):
+                failures.append(f"{path.name}: BigEndian {state['BigEndian']} for {ts}")
+            if uid.is_transfer_syntax and state["Compressed"] != uid.is_compressed:
+                failures.append(f"{path.name}: Compressed {state['Compressed']} for {ts}")
+        else:
+            # No transfer syntax: the encoding the data set begins with.
+            if ds.is_implicit_VR is not None and state["ImplicitVR"] != ds.is_implicit_VR:
+                failures.append(f"{path.name}: ImplicitVR {state['ImplicitVR']}, pydicom {ds.is_implicit_VR}")
+        has_pixels = Tag(0x7FE00010) in ds
+        if got["pixelDataFound"] != has_pixels:
+            failures.append(f"{path.name}: pixel data found {got['pixelDataFound']}, pydicom {has_pixels}")
+        checked += 1
+    for f in failures:
+        print("FAIL", f)
+    print(f"{checked} files compared, {refused} refused, {len(failures)} disagreements")
+    if checked < 40:
+        print("too few files compared")
+        return 1
+    return 1 if failures else 0
+
+
+def _truncated(path):
+    """True when pydicom, reading strictly, cannot read the file to its end."""
+    try:
+        ds = pydicom.dcmread(str(path), force=True)
+        for elem in ds.iterall():
+            _ = elem.value
+        return "truncated" in path.name.lower()
+    except Exception:
+        return True
+
+
+if __name__ == "__main__":
+    sys.exit(main())
