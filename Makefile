@@ -26,5 +26,8 @@ test: build
 bench: build
 	@bash scripts/bench.sh $(BUILD)
 
+package: build
+	cd $(BUILD) && cpack -G DEB
+
 clean:
 	rm -rf $(BUILD)
