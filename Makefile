@@ -3,6 +3,8 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# `make fuzz SECONDS=N` runs every fuzz target for N seconds.
+SECONDS ?= 60
 
 .PHONY: all deps build run test fuzz bench package clean
 
@@ -22,6 +24,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 900
+
+fuzz: deps
+	@bash scripts/fuzz.sh $(BUILD)-fuzz $(SECONDS)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

@@ -1,0 +1,132 @@
+#!/usr/bin/python3
+"""Builds the seed corpora of the fuzz targets, one folder per target:
+
+    /usr/bin/python3 scripts/fuzz-seeds.py OUTDIR
+
+load/ and writer/ get whole files: tests/data/, samples/, Debian's pydicom
+test files, and encapsulated variants made from them with DCMTK. The decoder
+targets get first fragments of encapsulated pixel data: lossless/ (process 14
+streams), jpeg/ (every other JPEG-family stream) and rle/ (a 6-byte geometry
+prefix, see fuzz/fuzz_rle.cpp, then the RLE fragment). Seeds are copied or
+made at run time and never committed.
+"""
+import hashlib
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+import warnings
+
+import pydicom
+
+ROOT = Path(__file__).resolve().parent.parent
+PYDICOM_FILES = Path("/usr/lib/python3/dist-packages/pydicom/data/test_files")
+MAX_SEED = 512 * 1024
+LOSSLESS = ("1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70")
+RLE = "1.2.840.10008.1.2.5"
+
+
+def put(folder: Path, data: bytes, hint: str = "") -> None:
+    if not data or len(data) > MAX_SEED:
+        return
+    folder.mkdir(parents=True, exist_ok=True)
+    name = hashlib.sha1(data).hexdigest()[:16] + (("-" + hint) if hint else "")
+    (folder / name).write_bytes(data)
+
+
+def first_fragment(pixel_data: bytes):
+    """The first fragment after the Basic Offset Table, or None."""
+    pos = 0
+    fragments = []
+    while pos + 8 <= len(pixel_data) and len(fragments) < 2:
+        tag, length = struct.unpack_from("<II", pixel_data, pos)
+        if tag != 0xE000FFFE:
+            break
+        fragments.append(pixel_data[pos + 8 : pos + 8 + length])
+        pos += 8 + length
+    return fragments[1] if len(fragments) == 2 else None
+
+
+def candidates():
+    for folder in (ROOT / "tests" / "data", ROOT / "samples", PYDICOM_FILES):
+        if folder.is_dir():
+            for p in sorted(folder.rglob("*")):
+                if p.is_file() and p.stat().st_size <= MAX_SEED:
+                    yield p
+
+
+def encapsulated_variants(work: Path, sources):
+    """DCMTK-made lossless, lossy and RLE versions of small uncompressed files."""
+    jpeg_modes = [["+e1"], ["+el", "+sv", "1"], ["+el", "+sv", "4"], ["+el", "+sv", "7"], ["+eb"], ["+ee"],
+                  ["+es"], ["+ep"], ["+el", "+sv", "6", "+pt", "2"]]
+    made = []
+    for i, src in enumerate(sources):
+        for j, mode in enumerate(jpeg_modes):
+            out = work / f"v{i}-jpeg{j}.dcm"
+            if subprocess.run(["dcmcjpeg", "-q", *mode, str(src), str(out)], stderr=subprocess.DEVNULL).returncode == 0:
+                made.append(out)
+        out = work / f"v{i}-rle.dcm"
+        if subprocess.run(["dcmcrle", "-q", str(src), str(out)], stderr=subprocess.DEVNULL).returncode == 0:
+            made.append(out)
+    return made
+
+
+def main() -> int:
+    warnings.simplefilter("ignore")
+    out = Path(sys.argv[1])
+    for t in ("load", "writer", "lossless", "rle", "jpeg"):
+        shutil.rmtree(out / t, ignore_errors=True)
+        (out / t).mkdir(parents=True)
+    files = list(candidates())
+    uncompressed = []
+    for p in files:
+        data = p.read_bytes()
+        put(out / "load", data)
+        put(out / "writer", data)
+        try:
+            ds = pydicom.dcmread(str(p), force=True)
+            ts = str(ds.file_meta.TransferSyntaxUID)
+        except Exception:
+            continue
+        if "PixelData" in ds and ts in ("1.2.840.10008.1.2", "1.2.840.10008.1.2.1") and len(data) <= 128 * 1024:
+            uncompressed.append(p)
+    with tempfile.TemporaryDirectory() as tmp:
+        made = encapsulated_variants(Path(tmp), uncompressed[:12])
+        for p in files + made:
+            data = p.read_bytes()
+            if p in made:
+                put(out / "load", data)
+                put(out / "writer", data)
+            try:
+                ds = pydicom.dcmread(str(p), force=True)
+                ts = str(ds.file_meta.TransferSyntaxUID)
+                pixel = ds.get("PixelData")
+            except Exception:
+                continue
+            if pixel is None or not ts.startswith("1.2.840.10008.1.2.") or ts[18:19] < "3":
+                continue
+            frag = first_fragment(pixel)
+            if frag is None:
+                continue
+            if ts in LOSSLESS:
+                put(out / "lossless", frag, "lossless")
+            elif ts == RLE:
+                bits = int(ds.get("BitsAllocated", 8))
+                spp = int(ds.get("SamplesPerPixel", 1))
+                geometry = struct.pack("<HHBB", int(ds.Rows), int(ds.Columns),
+                                       ((spp - 1) & 3) | (int(ds.get("PlanarConfiguration", 0)) & 1) << 2,
+                                       1 if bits == 16 else 0)
+                put(out / "rle", geometry + frag, "rle")
+            elif ts[18:19] == "4":
+                put(out / "jpeg", frag, "jpeg")
+    for t in ("load", "writer", "lossless", "rle", "jpeg"):
+        n = len(list((out / t).glob("*"))) if (out / t).is_dir() else 0
+        print(f"{t}: {n} seeds")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

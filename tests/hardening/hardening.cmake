@@ -1,0 +1,95 @@
+# Hardening: broken files and resource bounds, replays of the fuzz findings,
+# and (outside the sanitizer tree itself) a second build with ASan + UBSan
+# that runs the unit tests and every fuzz target for a short while.
+set(VARNELO_HARDENING_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(VARNELO_FUZZ_DIR ${PROJECT_SOURCE_DIR}/fuzz)
+set(VARNELO_REGRESSIONS ${PROJECT_SOURCE_DIR}/tests/data/fuzz-regressions)
+
+add_executable(hardening_broken_files ${VARNELO_HARDENING_DIR}/broken_files_test.cpp)
+target_include_directories(hardening_broken_files PRIVATE ${VARNELO_TEST_COMMON})
+target_link_libraries(hardening_broken_files PRIVATE dicom GTest::gtest_main)
+gtest_discover_tests(hardening_broken_files TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60)
+
+add_executable(hardening_resources ${VARNELO_HARDENING_DIR}/resources_test.cpp)
+target_include_directories(hardening_resources PRIVATE ${VARNELO_TEST_COMMON})
+target_link_libraries(hardening_resources PRIVATE dicom GTest::gtest_main)
+add_test(NAME hardening.resources COMMAND hardening_resources)
+# Large frames on purpose: keep it from sharing the machine with itself.
+set_tests_properties(hardening.resources PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
+if(EXISTS /dev/shm)
+  # Its writes are synced; on disk that is time spent waiting, not working.
+  set_tests_properties(hardening.resources PROPERTIES ENVIRONMENT TMPDIR=/dev/shm)
+endif()
+
+# The fuzz harnesses as plain programs: every saved finding (and, for the
+# file-level targets, every test file and sample) replayed in any build.
+foreach(t load writer lossless rle jpeg)
+  add_executable(fuzz_replay_${t} ${VARNELO_FUZZ_DIR}/fuzz_${t}.cpp ${VARNELO_FUZZ_DIR}/replay_main.cpp)
+  target_include_directories(fuzz_replay_${t} PRIVATE ${VARNELO_FUZZ_DIR})
+  target_link_libraries(fuzz_replay_${t} PRIVATE dicom extrout)
+  set(inputs "")
+  if(EXISTS ${VARNELO_REGRESSIONS}/${t})
+    list(APPEND inputs ${VARNELO_REGRESSIONS}/${t})
+  endif()
+  if(t STREQUAL "load" OR t STREQUAL "writer")
+    list(APPEND inputs ${PROJECT_SOURCE_DIR}/tests/data ${PROJECT_SOURCE_DIR}/samples)
+  endif()
+  if(inputs)
+    add_test(NAME fuzz_regressions.${t} COMMAND fuzz_replay_${t} ${inputs})
+    set_tests_properties(fuzz_regressions.${t} PROPERTIES TIMEOUT 120)
+  endif()
+endforeach()
+
+if(NOT VARNELO_SANITIZER_CHILD)
+  find_program(VARNELO_CLANGXX clang++-14)
+  if(NOT VARNELO_CLANGXX)
+    message(WARNING "clang++-14 not found: the sanitizer and fuzz tests are left out (make deps installs it)")
+  else()
+    set(VARNELO_SANITIZE_TREE ${CMAKE_BINARY_DIR}/sanitize)
+    set(VARNELO_FUZZ_TEST_SECONDS 12 CACHE STRING "Seconds each fuzz target runs in the test suite")
+
+    add_test(NAME sanitize.build
+             COMMAND bash ${VARNELO_HARDENING_DIR}/sanitizer-build.sh ${PROJECT_SOURCE_DIR} ${VARNELO_SANITIZE_TREE})
+    set_tests_properties(sanitize.build PROPERTIES FIXTURES_SETUP sanitize_tree TIMEOUT 900 PROCESSORS 2)
+
+    # The unit tests of the sanitizer tree, once; leaks count as failures.
+    add_test(NAME sanitize.unit_tests
+             COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${VARNELO_SANITIZE_TREE} --output-on-failure
+                     -j 2 --timeout 600)
+    set_tests_properties(sanitize.unit_tests PROPERTIES
+      FIXTURES_REQUIRED sanitize_tree TIMEOUT 900 PROCESSORS 2
+      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
+    add_test(NAME sanitize.fuzz_seeds
+             COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/fuzz-seeds.py ${CMAKE_BINARY_DIR}/fuzz-seeds)
+    set_tests_properties(sanitize.fuzz_seeds PROPERTIES FIXTURES_SETUP fuzz_seeds TIMEOUT 300)
+
+    foreach(t load writer lossless rle jpeg)
+      if(t STREQUAL "load" OR t STREQUAL "writer")
+        set(dict dicom.dict)
+      elseif(t STREQUAL "rle")
+        set(dict rle.dict)
+      else()
+        set(dict jpeg.dict)
+      endif()
+      set(work ${CMAKE_BINARY_DIR}/fuzz-test/${t})
+      set(regressions "")
+      if(EXISTS ${VARNELO_REGRESSIONS}/${t})
+        set(regressions ${VARNELO_REGRESSIONS}/${t})
+      endif()
+      # A fresh corpus each run, seeded from the test files; a finding stays
+      # in fuzz-test/TARGET/artifacts for triage.
+      add_test(NAME sanitize.fuzz.${t}
+               COMMAND bash -c "rm -rf \"$1/corpus\" && mkdir -p \"$1/corpus\" \"$1/artifacts\" && shift && exec \"$@\""
+                       fuzz-run ${work}
+                       ${VARNELO_SANITIZE_TREE}/fuzz/varnelo-fuzz-${t}
+                       -max_total_time=${VARNELO_FUZZ_TEST_SECONDS} -timeout=5 -rss_limit_mb=3072
+                       -malloc_limit_mb=1100 -max_len=65536 -print_final_stats=1
+                       -dict=${VARNELO_FUZZ_DIR}/${dict} -artifact_prefix=${work}/artifacts/
+                       ${work}/corpus ${CMAKE_BINARY_DIR}/fuzz-seeds/${t} ${regressions})
+      set_tests_properties(sanitize.fuzz.${t} PROPERTIES
+        FIXTURES_REQUIRED "sanitize_tree;fuzz_seeds" TIMEOUT 300
+        ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    endforeach()
+  endif()
+endif()
