@@ -1,0 +1,11 @@
+# The preview renderer: unit tests, and the comparison with a numpy model of
+# the rules over pydicom's test files and DCMTK-made variants of them.
+add_executable(render_test ${CMAKE_CURRENT_LIST_DIR}/render_test.cpp)
+target_include_directories(render_test PRIVATE ${VARNELO_TEST_COMMON})
+target_link_libraries(render_test PRIVATE dicom extrout JPEG::JPEG GTest::gtest_main)
+gtest_discover_tests(render_test DISCOVERY_TIMEOUT 60)
+
+add_test(NAME render_interop
+         COMMAND ${VARNELO_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/../interop/render_reference.py
+                 --tool $<TARGET_FILE:varnelo-dicom>)
+set_tests_properties(render_interop PROPERTIES TIMEOUT 300)
