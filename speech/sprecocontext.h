@@ -152,5 +152,4 @@ private:
   std::shared_ptr<TSpRecoGrammar> FGrammar;
   std::unique_ptr<TSpRecognizer> FRecognizer;
   int FInterests;
-  int FStream = 0;
 };

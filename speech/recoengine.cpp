@@ -1,0 +1,380 @@
+#include "recoengine.h"
+
+#include "spsettings.h"
+
+#include <pocketsphinx.h>
+
+#include <QAudioSource>
+#include <QDir>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace {
+constexpr int kRate = 16000;
+
+double CpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+}  // namespace
+
+TRecoModel RecoModelFromSettings() {
+  auto s = OpenSpeechSettings();
+  const QString base = QStringLiteral(VARNELO_SPHINX_MODELDIR "/en-us");
+  TRecoModel m;
+  m.acousticModel = s->value(kModelFolder, base + "/en-us").toString();
+  m.dictionary = s->value(kModelDictionary, base + "/cmudict-en-us.dict").toString();
+  m.languageModel = s->value(kModelLanguage, base + "/en-us.lm.bin").toString();
+  m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
+  return m;
+}
+
+QAudioDevice RecoInputDevice() {
+  const QByteArray wanted = OpenSpeechSettings()->value(kInputDevice).toByteArray();
+  const auto inputs = QMediaDevices::audioInputs();
+  for (const auto& d : inputs)
+    if (!wanted.isEmpty() && d.id() == wanted) return d;
+  const QAudioDevice def = QMediaDevices::defaultAudioInput();
+  if (!def.isNull()) return def;
+  return inputs.isEmpty() ? QAudioDevice() : inputs.front();
+}
+
+// The microphone: a QAudioSource on the input thread, handing its samples to
+// the decoder with the service's input volume applied.
+class TRecoInput : public QObject {
+public:
+  explicit TRecoInput(TSpRecoEngine* engine) : FEngine(engine) {}
+
+  QString Start() {
+    Stop();
+    const QAudioDevice device = RecoInputDevice();
+    if (device.isNull()) return QStringLiteral("No audio input device is available");
+    QAudioFormat format;
+    format.setSampleRate(kRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    FGain = std::clamp(OpenSpeechSettings()->value(kInputVolume, 50).toInt(), 0, 100) / 50.0;
+    FSource = new QAudioSource(device, format, this);
+    FSource->setBufferSize(format.bytesForDuration(50000));
+    FDevice = FSource->start();
+    if (!FDevice || FSource->error() != QAudio::NoError || FSource->state() == QAudio::StoppedState) {
+      Stop();
+      return QStringLiteral("The audio input could not be opened");
+    }
+    connect(FDevice, &QIODevice::readyRead, this, [this] { Read(); });
+    return QString();
+  }
+
+  void Stop() {
+    if (FSource) {
+      if (FDevice) Read();
+      FSource->stop();
+      delete FSource;
+    }
+    FSource = nullptr;
+    FDevice = nullptr;
+  }
+
+private:
+  void Read() {
+    const QByteArray data = FDevice->readAll();
+    const int n = int(data.size() / 2);
+    if (n <= 0) return;
+    std::vector<short> samples(n);
+    const auto* in = reinterpret_cast<const short*>(data.constData());
+    int peak = 0;
+    for (int i = 0; i < n; ++i) {
+      const int v = std::clamp(int(std::lround(in[i] * FGain)), -32768, 32767);
+      samples[i] = short(v);
+      peak = std::max(peak, std::abs(v));
+    }
+    FEngine->Feed(samples.data(), n);
+    emit FEngine->Level(peak * 100 / 32768);
+  }
+
+  TSpRecoEngine* FEngine;
+  QAudioSource* FSource = nullptr;
+  QIODevice* FDevice = nullptr;
+  double FGain = 1.0;
+};
+
+TSpRecoEngine::TSpRecoEngine() { FLoaded = FLoadedPromise.get_future().share(); }
+
+TSpRecoEngine::~TSpRecoEngine() {
+  if (FInput) {
+    QMetaObject::invokeMethod(FInput, [this] { FInput->Stop(); delete FInput; }, Qt::BlockingQueuedConnection);
+    FInput = nullptr;
+    FInputThread->quit();
+    FInputThread->wait();
+  }
+  if (FThread.joinable()) {
+    {
+      std::lock_guard lock(FMutex);
+      FQuit = true;
+    }
+    FWake.notify_all();
+    FThread.join();
+  }
+}
+
+void TSpRecoEngine::Connect() {
+  if (FConnected) return;
+  const TRecoModel m = RecoModelFromSettings();
+  if (!QFileInfo(QDir(m.acousticModel).filePath("mdef")).isFile())
+    throw ESpeechError(QStringLiteral("The speech recogniser's acoustic model was not found in ") + m.acousticModel);
+  if (!QFileInfo(m.dictionary).isFile())
+    throw ESpeechError(QStringLiteral("The speech recogniser's dictionary was not found: ") + m.dictionary);
+  if (!QFileInfo(m.languageModel).isFile())
+    throw ESpeechError(QStringLiteral("The speech recogniser's language model was not found: ") + m.languageModel);
+  // Without a sound server there is no microphone to listen to.
+  if (QMediaDevices::audioInputs().isEmpty())
+    throw ESpeechError(QStringLiteral("No audio input device is available"));
+  FThread = std::thread([this] { Run(); });
+  Post([this] { Load(); });
+  FInputThread = std::make_unique<QThread>();
+  FInputThread->setObjectName(QStringLiteral("speech-input"));
+  FInput = new TRecoInput(this);
+  FInput->moveToThread(FInputThread.get());
+  FInputThread->start();
+  FConnected = true;
+}
+
+void TSpRecoEngine::Post(TTask task) {
+  {
+    std::lock_guard lock(FMutex);
+    FTasks.push_back(std::move(task));
+  }
+  FWake.notify_all();
+}
+
+template <typename R>
+R TSpRecoEngine::Call(std::function<R()> f) {
+  std::promise<R> p;
+  auto fut = p.get_future();
+  Post([&] {
+    try {
+      p.set_value(f());
+    } catch (...) {
+      p.set_exception(std::current_exception());
+    }
+  });
+  return fut.get();
+}
+
+void TSpRecoEngine::Run() {
+  for (;;) {
+    TTask task;
+    {
+      std::unique_lock lock(FMutex);
+      FWake.wait(lock, [this] { return FQuit || !FTasks.empty(); });
+      if (FQuit) break;
+      task = std::move(FTasks.front());
+      FTasks.pop_front();
+    }
+    task();
+  }
+  if (FDecoder) ps_free(FDecoder);
+  FDecoder = nullptr;
+}
+
+void TSpRecoEngine::Load() {
+  const TRecoModel m = RecoModelFromSettings();
+  // Sensitivity moves the speech/silence threshold (2.0 at the middle).
+  const QByteArray threshold = QByteArray::number(3.5 - 0.03 * m.sensitivity, 'f', 2);
+  const QByteArray hmm = m.acousticModel.toLocal8Bit(), lm = m.languageModel.toLocal8Bit(),
+                   dict = m.dictionary.toLocal8Bit();
+  cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
+                                 "-dict", dict.constData(), "-logfn", "/dev/null", "-vad_threshold",
+                                 threshold.constData(),
+                                 // 0.3 s of silence ends a phrase.
+                                 "-vad_postspeech", "30", nullptr);
+  if (config) FDecoder = ps_init(config);
+  if (config) cmd_ln_free_r(config);
+  if (!FDecoder) {
+    FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  } else {
+    if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
+    // Words the user added through the service's dialog.
+    auto settings = OpenSpeechSettings();
+    settings->beginGroup(kWordsGroup);
+    for (const QString& w : settings->childKeys()) {
+      const QByteArray word = w.toLower().toUtf8(), phones = settings->value(w).toString().toUtf8();
+      if (!phones.isEmpty()) ps_add_word(FDecoder, word.constData(), phones.constData(), TRUE);
+    }
+  }
+  FLoadedPromise.set_value();
+}
+
+void TSpRecoEngine::WaitLoaded() {
+  if (!FConnected) Connect();
+  FLoaded.wait();
+  const QString error = Call<QString>([this] { return FLoadError; });
+  if (!error.isEmpty()) throw ESpeechError(error);
+}
+
+void TSpRecoEngine::Activate() {
+  WaitLoaded();
+  if (FActive) return;
+  QString error;
+  QMetaObject::invokeMethod(FInput, [&] { error = FInput->Start(); }, Qt::BlockingQueuedConnection);
+  if (!error.isEmpty()) throw ESpeechError(error);
+  FActive = true;
+  ++FActivations;
+}
+
+void TSpRecoEngine::Deactivate() {
+  if (!FActive) return;
+  FActive = false;
+  QMetaObject::invokeMethod(FInput, [&] { FInput->Stop(); }, Qt::BlockingQueuedConnection);
+  Post([this] { EndPhrase(true); });
+}
+
+void TSpRecoEngine::Feed(const short* samples, int count) {
+  std::vector<short> v(samples, samples + count);
+  {
+    std::lock_guard lock(FMutex);
+    ++FPendingAudio;
+  }
+  Post([this, v = std::move(v)]() mutable {
+    Decode(std::move(v));
+    std::lock_guard lock(FMutex);
+    --FPendingAudio;
+  });
+}
+
+bool TSpRecoEngine::Busy() const {
+  std::lock_guard lock(FMutex);
+  return FPendingAudio > 0 || !FTasks.empty();
+}
+
+void TSpRecoEngine::Timing(double* audioSeconds, double* cpuSeconds) const {
+  std::lock_guard lock(FMutex);
+  if (audioSeconds) *audioSeconds = FAudioSecondsCache;
+  if (cpuSeconds) *cpuSeconds = FCpuCache;
+}
+
+void TSpRecoEngine::Decode(std::vector<short> samples) {
+  if (!FDecoder) return;
+  const double t0 = CpuSeconds();
+  if (!FInUtterance) {
+    ps_start_utt(FDecoder);
+    FInUtterance = true;
+    FInSpeech = false;
+  }
+  ps_process_raw(FDecoder, samples.data(), samples.size(), FALSE, FALSE);
+  FSamples += qint64(samples.size());
+  const bool inSpeech = ps_get_in_speech(FDecoder);
+  if (inSpeech && !FInSpeech) {
+    FInSpeech = true;
+    FPhraseStart = FSamples * 1000 / kRate;
+    emit PhraseStarted(FPhraseStart);
+  } else if (!inSpeech && FInSpeech) {
+    EndPhrase(false);
+  }
+  FCpu += CpuSeconds() - t0;
+  std::lock_guard lock(FMutex);
+  FAudioSecondsCache = double(FSamples) / kRate;
+  FCpuCache = FCpu;
+}
+
+void TSpRecoEngine::EndPhrase(bool flush) {
+  if (!FDecoder || !FInUtterance) return;
+  const double t0 = CpuSeconds();
+  ps_end_utt(FDecoder);
+  FInUtterance = false;
+  const bool hadSpeech = FInSpeech;
+  FInSpeech = false;
+  if (hadSpeech) {
+    const qint64 endMs = FSamples * 1000 / kRate;
+    emit PhraseEnded(endMs);
+    int32 score = 0;
+    const char* hyp = ps_get_hyp(FDecoder, &score);
+    QStringList words;
+    for (const QString& w : QString::fromUtf8(hyp ? hyp : "").split(' ', Qt::SkipEmptyParts)) {
+      if (w.startsWith('<') || w.startsWith('[')) continue;  // silence and noise
+      QString word = w;
+      const int alt = word.indexOf('(');  // alternative pronunciations: word(2)
+      if (alt > 0) word.truncate(alt);
+      words << word;
+    }
+    if (words.isEmpty())
+      emit NothingRecognised(FPhraseStart, endMs);
+    else
+      emit Recognised(words, FPhraseStart, endMs);
+  }
+  // Deactivation ends the utterance; otherwise listening goes on.
+  if (!flush) {
+    ps_start_utt(FDecoder);
+    FInUtterance = true;
+  }
+  FCpu += CpuSeconds() - t0;
+}
+
+void TSpRecoEngine::SetPhraseList(const QStringList& phrases) {
+  WaitLoaded();
+  QStringList clean;
+  for (const QString& p : phrases) {
+    const QString s = p.simplified().toLower();
+    if (!s.isEmpty()) clean << s;
+  }
+  Call<int>([this, clean] {
+    const bool wasIn = FInUtterance;
+    if (FInUtterance) EndPhrase(true);
+    int rc = 0;
+    if (clean.isEmpty()) {
+      rc = ps_set_search(FDecoder, FDefaultSearch.constData());
+    } else {
+      for (const QString& phrase : clean)
+        for (const QString& w : phrase.split(' '))
+          if (char* pron = ps_lookup_word(FDecoder, w.toUtf8().constData()))
+            ckd_free(pron);
+          else
+            throw ESpeechError(QStringLiteral("The word \"%1\" is not in the recogniser's dictionary").arg(w));
+      QString jsgf = QStringLiteral("#JSGF V1.0;\ngrammar phrases;\npublic <phrase> = ( ");
+      jsgf += clean.join(QStringLiteral(" | "));
+      jsgf += QStringLiteral(" );\n");
+      rc = ps_set_jsgf_string(FDecoder, "phrases", jsgf.toUtf8().constData());
+      if (rc >= 0) rc = ps_set_search(FDecoder, "phrases");
+    }
+    if (wasIn) {
+      ps_start_utt(FDecoder);
+      FInUtterance = true;
+    }
+    if (rc < 0) throw ESpeechError(QStringLiteral("The phrase list could not be set"));
+    return 0;
+  });
+  FPhrases = clean;
+}
+
+void TSpRecoEngine::AddWord(const QString& word, const QString& phones) {
+  WaitLoaded();
+  const QByteArray w = word.trimmed().toLower().toUtf8(), p = phones.simplified().toUpper().toUtf8();
+  const int rc = Call<int>([this, w, p] {
+    const bool wasIn = FInUtterance;
+    if (FInUtterance) EndPhrase(true);
+    const int r = ps_add_word(FDecoder, w.constData(), p.constData(), TRUE);
+    if (wasIn) {
+      ps_start_utt(FDecoder);
+      FInUtterance = true;
+    }
+    return r;
+  });
+  if (rc < 0) throw ESpeechError(QStringLiteral("The word \"%1\" could not be added").arg(word));
+}
+
+QString TSpRecoEngine::LookupWord(const QString& word) {
+  WaitLoaded();
+  const QByteArray w = word.trimmed().toLower().toUtf8();
+  return Call<QString>([this, w] {
+    char* p = ps_lookup_word(FDecoder, w.constData());
+    QString r = p ? QString::fromUtf8(p) : QString();
+    ckd_free(p);
+    return r;
+  });
+}

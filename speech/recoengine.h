@@ -1,0 +1,108 @@
+// The recogniser behind TSpSharedRecoContext: a PocketSphinx decoder on a
+// worker thread, fed by a QAudioSource on a thread of its own.
+#pragma once
+
+#include "spcommon.h"
+
+#include <QAudioDevice>
+#include <QObject>
+#include <QStringList>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QAudioSource;
+class QIODevice;
+class QThread;
+struct ps_decoder_s;
+
+struct TRecoModel {
+  QString acousticModel, dictionary, languageModel;
+  int sensitivity = 50;  // 0..100
+};
+TRecoModel RecoModelFromSettings();
+// The input device the settings name, else the system's default, else the
+// first one listed; a null device when there is none.
+QAudioDevice RecoInputDevice();
+
+class TRecoInput;
+
+class TSpRecoEngine : public QObject {
+  Q_OBJECT
+public:
+  TSpRecoEngine();
+  ~TSpRecoEngine() override;
+
+  // Checks the model files and the audio input, then starts loading the
+  // decoder in the background.  Throws ESpeechError.
+  void Connect();
+  bool Connected() const { return FConnected; }
+
+  // Blocks until the decoder is loaded; throws on failure.
+  void WaitLoaded();
+  void Activate();    // opens the microphone; throws
+  void Deactivate();  // closes it and flushes a phrase in progress
+  bool Active() const { return FActive; }
+  int Activations() const { return FActivations; }
+
+  void SetPhraseList(const QStringList& phrases);  // throws on unknown words
+  QStringList PhraseList() const { return FPhrases; }
+  // Adds a word to the running decoder (pronunciation in the model's phones).
+  void AddWord(const QString& word, const QString& phones);
+  // The pronunciation of a known word, empty when unknown.
+  QString LookupWord(const QString& word);
+
+  // Feeds audio directly (16 kHz mono); used by the microphone and by tools.
+  void Feed(const short* samples, int count);
+  // Decoding backlog: true while fed audio waits to be decoded.
+  bool Busy() const;
+  // Seconds of audio decoded and CPU seconds spent on it.
+  void Timing(double* audioSeconds, double* cpuSeconds) const;
+
+signals:
+  void PhraseStarted(qint64 ms);
+  void PhraseEnded(qint64 ms);
+  void Recognised(const QStringList& words, qint64 startMs, qint64 endMs);
+  void NothingRecognised(qint64 startMs, qint64 endMs);
+  void Level(int level);
+
+private:
+  using TTask = std::function<void()>;
+  void Post(TTask task);
+  template <typename R>
+  R Call(std::function<R()> f);
+  void Run();
+  void Load();
+  void Decode(std::vector<short> samples);
+  void EndPhrase(bool flush);
+
+  // Worker state (touched only on the worker thread).
+  ps_decoder_s* FDecoder = nullptr;
+  QString FLoadError;
+  QByteArray FDefaultSearch;
+  bool FInUtterance = false, FInSpeech = false;
+  qint64 FSamples = 0, FPhraseStart = 0;
+  double FCpu = 0;
+
+  std::thread FThread;
+  mutable std::mutex FMutex;
+  std::condition_variable FWake;
+  std::deque<TTask> FTasks;
+  int FPendingAudio = 0;
+  bool FQuit = false;
+  std::shared_future<void> FLoaded;
+  std::promise<void> FLoadedPromise;
+
+  bool FConnected = false;
+  bool FActive = false;
+  int FActivations = 0;
+  QStringList FPhrases;
+  std::unique_ptr<QThread> FInputThread;
+  TRecoInput* FInput = nullptr;
+  mutable double FAudioSecondsCache = 0, FCpuCache = 0;
+};

@@ -1,0 +1,301 @@
+#include "spdialogs.h"
+
+#include "recoengine.h"
+#include "spsettings.h"
+
+#include <QAudioSource>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMediaDevices>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A live input level: peak of the last block, 0..100, with the gain applied.
+class TLevelMeter : public QProgressBar {
+public:
+  explicit TLevelMeter(QWidget* parent) : QProgressBar(parent) {
+    setRange(0, 100);
+    setTextVisible(false);
+  }
+  ~TLevelMeter() override { Stop(); }
+
+  void Listen(const QAudioDevice& device) {
+    Stop();
+    if (device.isNull()) return;
+    QAudioFormat format;
+    format.setSampleRate(16000);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    FSource = new QAudioSource(device, format, this);
+    FDevice = FSource->start();
+    if (!FDevice || FSource->error() != QAudio::NoError) {
+      Stop();
+      return;
+    }
+    connect(FDevice, &QIODevice::readyRead, this, [this] {
+      const QByteArray data = FDevice->readAll();
+      const auto* s = reinterpret_cast<const short*>(data.constData());
+      int peak = 0;
+      for (qsizetype i = 0; i < data.size() / 2; ++i) peak = std::max(peak, std::abs(int(s[i])));
+      const int level = std::min(100, int(std::lround(peak * Gain / 327.68)));
+      setValue(level);
+      MaxLevel = std::max(MaxLevel, level);
+      if (peak * Gain >= 32000) ++Clipped;
+      Blocks += 1;
+    });
+  }
+  void Stop() {
+    if (FSource) {
+      FSource->stop();
+      delete FSource;
+    }
+    FSource = nullptr;
+    FDevice = nullptr;
+  }
+
+  double Gain = 1.0;
+  int MaxLevel = 0, Clipped = 0, Blocks = 0;
+
+private:
+  QAudioSource* FSource = nullptr;
+  QIODevice* FDevice = nullptr;
+};
+
+QDialog* MakeDialog(QWidget* parent, const QString& title) {
+  auto* d = new QDialog(parent);
+  d->setWindowTitle(title);
+  d->setAttribute(Qt::WA_DeleteOnClose, false);
+  return d;
+}
+
+QDialogButtonBox* OkCancel(QDialog* d) {
+  auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
+  QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
+  QObject::connect(b, &QDialogButtonBox::rejected, d, &QDialog::reject);
+  return b;
+}
+
+double GainOf(int volume) { return std::clamp(volume, 0, 100) / 50.0; }
+
+void AudioProperties(QWidget* parent, const QString& title) {
+  std::unique_ptr<QDialog> d(MakeDialog(parent, title));
+  d->setObjectName("AudioProperties");
+  auto* form = new QFormLayout;
+  auto* devices = new QComboBox(d.get());
+  devices->setObjectName("InputDevice");
+  const QAudioDevice current = RecoInputDevice();
+  for (const auto& dev : QMediaDevices::audioInputs()) {
+    devices->addItem(dev.description(), dev.id());
+    if (dev.id() == current.id()) devices->setCurrentIndex(devices->count() - 1);
+  }
+  auto* meter = new TLevelMeter(d.get());
+  meter->setObjectName("LevelMeter");
+  meter->Gain = GainOf(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  auto listen = [=] {
+    const QByteArray id = devices->currentData().toByteArray();
+    for (const auto& dev : QMediaDevices::audioInputs())
+      if (dev.id() == id) meter->Listen(dev);
+  };
+  QObject::connect(devices, &QComboBox::currentIndexChanged, d.get(), listen);
+  listen();
+  form->addRow(QStringLiteral("Input device:"), devices);
+  form->addRow(QStringLiteral("Level:"), meter);
+  auto* layout = new QVBoxLayout(d.get());
+  layout->addLayout(form);
+  layout->addWidget(OkCancel(d.get()));
+  if (d->exec() == QDialog::Accepted && devices->currentIndex() >= 0)
+    OpenSpeechSettings()->setValue(kInputDevice, devices->currentData().toByteArray());
+}
+
+void AudioVolume(QWidget* parent, const QString& title) {
+  std::unique_ptr<QDialog> d(MakeDialog(parent, title));
+  d->setObjectName("AudioVolume");
+  auto* slider = new QSlider(Qt::Horizontal, d.get());
+  slider->setObjectName("Volume");
+  slider->setRange(0, 100);
+  slider->setValue(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  auto* meter = new TLevelMeter(d.get());
+  meter->setObjectName("LevelMeter");
+  meter->Gain = GainOf(slider->value());
+  QObject::connect(slider, &QSlider::valueChanged, d.get(), [meter](int v) { meter->Gain = GainOf(v); });
+  meter->Listen(RecoInputDevice());
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Input volume:"), slider);
+  form->addRow(QStringLiteral("Level:"), meter);
+  auto* layout = new QVBoxLayout(d.get());
+  layout->addLayout(form);
+  layout->addWidget(OkCancel(d.get()));
+  if (d->exec() == QDialog::Accepted) OpenSpeechSettings()->setValue(kInputVolume, slider->value());
+}
+
+void AddRemoveWord(QWidget* parent, const QString& title, TSpRecoEngine* engine) {
+  std::unique_ptr<QDialog> d(MakeDialog(parent, title));
+  d->setObjectName("AddRemoveWord");
+  auto* list = new QListWidget(d.get());
+  list->setObjectName("Words");
+  auto reload = [list] {
+    list->clear();
+    auto s = OpenSpeechSettings();
+    s->beginGroup(kWordsGroup);
+    for (const QString& w : s->childKeys()) list->addItem(w + "  [" + s->value(w).toString() + "]");
+  };
+  reload();
+  auto* word = new QLineEdit(d.get());
+  word->setObjectName("Word");
+  auto* phones = new QLineEdit(d.get());
+  phones->setObjectName("Pronunciation");
+  phones->setPlaceholderText(QStringLiteral("phones, e.g. V AA R N EH L OW"));
+  auto* like = new QLineEdit(d.get());
+  like->setObjectName("SoundsLike");
+  like->setPlaceholderText(QStringLiteral("or a known word it sounds like"));
+  auto* add = new QPushButton(QStringLiteral("Add"), d.get());
+  add->setObjectName("Add");
+  auto* remove = new QPushButton(QStringLiteral("Remove"), d.get());
+  remove->setObjectName("Remove");
+  QObject::connect(add, &QPushButton::clicked, d.get(), [=, &d] {
+    const QString w = word->text().trimmed().toLower();
+    QString p = phones->text().simplified().toUpper();
+    try {
+      if (w.isEmpty() || w.contains(' ')) throw ESpeechError(QStringLiteral("Enter one word."));
+      if (p.isEmpty() && !like->text().trimmed().isEmpty()) {
+        p = engine->LookupWord(like->text());
+        if (p.isEmpty()) throw ESpeechError(QStringLiteral("\"%1\" is not a known word.").arg(like->text().trimmed()));
+      }
+      if (p.isEmpty()) throw ESpeechError(QStringLiteral("Enter a pronunciation or a known word."));
+      engine->AddWord(w, p);
+      OpenSpeechSettings()->setValue(QString(kWordsGroup) + "/" + w, p);
+      word->clear();
+      phones->clear();
+      like->clear();
+      reload();
+    } catch (const ESpeechError& e) {
+      QMessageBox::warning(d.get(), d->windowTitle(), e.Message());
+    }
+  });
+  QObject::connect(remove, &QPushButton::clicked, d.get(), [=] {
+    if (auto* item = list->currentItem()) {
+      const QString w = item->text().section(' ', 0, 0);
+      // Removed words stay known until the recogniser restarts.
+      OpenSpeechSettings()->remove(QString(kWordsGroup) + "/" + w);
+      reload();
+    }
+  });
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Word:"), word);
+  form->addRow(QStringLiteral("Pronunciation:"), phones);
+  form->addRow(QStringLiteral("Sounds like:"), like);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(add);
+  buttons->addWidget(remove);
+  auto* close = new QDialogButtonBox(QDialogButtonBox::Close, d.get());
+  QObject::connect(close, &QDialogButtonBox::rejected, d.get(), &QDialog::reject);
+  auto* layout = new QVBoxLayout(d.get());
+  layout->addWidget(list);
+  layout->addLayout(form);
+  layout->addLayout(buttons);
+  layout->addWidget(close);
+  d->exec();
+}
+
+void MicTraining(QWidget* parent, const QString& title) {
+  std::unique_ptr<QDialog> d(MakeDialog(parent, title));
+  d->setObjectName("MicTraining");
+  auto* info = new QLabel(QStringLiteral("Press Start and read a sentence aloud at your usual volume."), d.get());
+  info->setObjectName("Verdict");
+  info->setWordWrap(true);
+  auto* meter = new TLevelMeter(d.get());
+  meter->setObjectName("LevelMeter");
+  meter->Gain = GainOf(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  auto* start = new QPushButton(QStringLiteral("Start"), d.get());
+  start->setObjectName("Start");
+  auto* timer = new QTimer(d.get());
+  timer->setSingleShot(true);
+  timer->setInterval(5000);
+  QObject::connect(start, &QPushButton::clicked, d.get(), [=] {
+    meter->MaxLevel = meter->Clipped = meter->Blocks = 0;
+    meter->Listen(RecoInputDevice());
+    info->setText(QStringLiteral("Listening..."));
+    start->setEnabled(false);
+    timer->start();
+  });
+  QObject::connect(timer, &QTimer::timeout, d.get(), [=] {
+    meter->Stop();
+    start->setEnabled(true);
+    if (meter->Blocks == 0)
+      info->setText(QStringLiteral("No sound arrived from the microphone. Check the input device."));
+    else if (meter->Clipped > 2)
+      info->setText(QStringLiteral("The input is too loud and clips. Lower the input volume."));
+    else if (meter->MaxLevel < 10)
+      info->setText(QStringLiteral("The microphone is hardly heard. Raise the input volume or move closer."));
+    else
+      info->setText(QStringLiteral("The microphone is heard well."));
+  });
+  auto* close = new QDialogButtonBox(QDialogButtonBox::Close, d.get());
+  QObject::connect(close, &QDialogButtonBox::rejected, d.get(), &QDialog::reject);
+  auto* layout = new QVBoxLayout(d.get());
+  layout->addWidget(info);
+  layout->addWidget(meter);
+  layout->addWidget(start);
+  layout->addWidget(close);
+  d->exec();
+}
+
+void EngineProperties(QWidget* parent, const QString& title) {
+  std::unique_ptr<QDialog> d(MakeDialog(parent, title));
+  d->setObjectName("EngineProperties");
+  const TRecoModel m = RecoModelFromSettings();
+  auto* hmm = new QLineEdit(m.acousticModel, d.get());
+  hmm->setObjectName("AcousticModel");
+  auto* dict = new QLineEdit(m.dictionary, d.get());
+  dict->setObjectName("Dictionary");
+  auto* lm = new QLineEdit(m.languageModel, d.get());
+  lm->setObjectName("LanguageModel");
+  auto* sens = new QSlider(Qt::Horizontal, d.get());
+  sens->setObjectName("Sensitivity");
+  sens->setRange(0, 100);
+  sens->setValue(m.sensitivity);
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Acoustic model:"), hmm);
+  form->addRow(QStringLiteral("Dictionary:"), dict);
+  form->addRow(QStringLiteral("Language model:"), lm);
+  form->addRow(QStringLiteral("Sensitivity:"), sens);
+  auto* note = new QLabel(QStringLiteral("Changes take effect when the recogniser next starts."), d.get());
+  auto* layout = new QVBoxLayout(d.get());
+  layout->addLayout(form);
+  layout->addWidget(note);
+  layout->addWidget(OkCancel(d.get()));
+  if (d->exec() == QDialog::Accepted) {
+    auto s = OpenSpeechSettings();
+    s->setValue(kModelFolder, hmm->text());
+    s->setValue(kModelDictionary, dict->text());
+    s->setValue(kModelLanguage, lm->text());
+    s->setValue(kSensitivity, sens->value());
+  }
+}
+
+}  // namespace
+
+bool ShowSpeechDialog(QWidget* parent, const QString& title, const QString& typeOfUI, TSpRecoEngine* engine) {
+  if (typeOfUI == "AudioProperties") AudioProperties(parent, title);
+  else if (typeOfUI == "AudioVolume") AudioVolume(parent, title);
+  else if (typeOfUI == "AddRemoveWord") AddRemoveWord(parent, title, engine);
+  else if (typeOfUI == "MicTraining") MicTraining(parent, title);
+  else if (typeOfUI == "EngineProperties") EngineProperties(parent, title);
+  else return false;
+  return true;
+}

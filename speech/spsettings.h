@@ -1,0 +1,22 @@
+// The speech service's own settings file, below the user's configuration
+// folder: speech.ini in <config>/varnelo-speech.
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+QString SpeechSettingsPath();
+std::unique_ptr<QSettings> OpenSpeechSettings();
+
+// Keys.
+inline constexpr const char* kVoiceDefault = "Synthesis/DefaultVoice";
+inline constexpr const char* kVoiceDataPath = "Synthesis/DataPath";
+inline constexpr const char* kInputDevice = "Audio/InputDevice";
+inline constexpr const char* kInputVolume = "Audio/InputVolume";        // 0..100
+inline constexpr const char* kModelFolder = "Engine/AcousticModel";
+inline constexpr const char* kModelDictionary = "Engine/Dictionary";
+inline constexpr const char* kModelLanguage = "Engine/LanguageModel";
+inline constexpr const char* kSensitivity = "Engine/Sensitivity";       // 0..100
+inline constexpr const char* kWordsGroup = "Words";                     // word = pronunciation

@@ -1,0 +1,48 @@
+// Text handling between the caller's UTF-16 text and the engines.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Text prepared for the synthesiser: typographic characters replaced one code
+// point for one code point (so positions keep their meaning), as UTF-8, with
+// a table from code point index to UTF-16 index of the original text.
+struct TSpeakText {
+  QString original;
+  QByteArray utf8;
+  std::vector<int> utf16At;  // size: code points + 1; last entry: original.size()
+  int CodePoints() const { return int(utf16At.size()) - 1; }
+};
+
+TSpeakText PrepareSpeakText(const QString& text);
+
+// The character a typographic character is read as, or 0 to keep it.
+char32_t SpeakSubstitute(char32_t c);
+
+struct TWordMark {
+  int position;  // UTF-16 units into the original text
+  int length;
+};
+
+// Turns the engine's word events (1-based code point position, length in code
+// points) into UTF-16 ranges of the original text, dropping the engine's
+// stray ones: zero-length words on blanks, repeats at one position (numbers
+// such as 3.5 give several), and anything that goes backwards.
+class TWordEventFilter {
+public:
+  explicit TWordEventFilter(const TSpeakText& text) : FText(text) {}
+  std::optional<TWordMark> Map(int textPosition, int length);
+
+private:
+  bool IsBlank(int cp) const;
+  const TSpeakText& FText;
+  int FLastCp = -1;
+  int FLastEnd = 0;
+};
+
+// Spoken punctuation to symbols, the way dictation shows it.
+QString ApplyDictationReplacements(const QStringList& words);
