@@ -18,6 +18,8 @@ struct TransferSyntaxState {
     bool BigEndian = false;
     bool Compressed = false;
     TCompressionKind Compression = ckNone;
+    // Set once the walk has looked at the first element after group 0002.
+    bool DataSetChecked = false;
 };
 
 // Raw four-byte delimiter patterns in file byte order.

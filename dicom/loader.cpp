@@ -123,6 +123,37 @@ void SetTransferSyntax(const std::string& UID, TransferSyntaxState& TS)
         throw EFormatError("Deflate syntax not supported.");
 }
 
+namespace {
+
+bool IsKnownVR(uint8_t A, uint8_t B)
+{
+    static const char kVRs[] = "AEASATCSDADSDTFLFDISLOLTOBODOFOLOVOWPNSHSLSQSSSTSVTMUCUIULUNURUSUTUV";
+    for (size_t I = 0; I + 1 < sizeof kVRs; I += 2)
+        if (kVRs[I] == A && kVRs[I + 1] == B)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void CheckDataSetStart(TStream& Source, TransferSyntaxState& TS)
+{
+    if (TS.DataSetChecked)
+        return;
+    const int64_t At = Source.Position();
+    uint8_t H[6];
+    const size_t Got = Source.Read(H, 6);
+    Source.Seek(At);
+    if (Got < 6)
+        return;
+    if (Le16(H) == 0x0002)
+        return;
+    TS.DataSetChecked = true;
+    const bool Explicit = IsKnownVR(H[4], H[5]);
+    if (Explicit == TS.ImplicitVR)
+        TS.ImplicitVR = !Explicit;
+}
+
 TPhotometric PhotometricFromString(const std::string& Text)
 {
     const std::string T = TrimValue(Text);
@@ -141,15 +172,47 @@ TPhotometric PhotometricFromString(const std::string& Text)
     return pmOther;
 }
 
-bool LoadDICOMFile(const std::string& FileName, TBitmap& Bitmap, THeaderData& HeaderData, TLoadInfo* Info)
-{
-    TransferSyntaxState TS;
-    TData28 Data;
-    TFileStream File(FileName, TFileStream::fmOpenRead);
-    CheckPreamble(File, nullptr, TS);
+namespace {
 
+void FillInfo(TLoadInfo& Info, const TData28& Data, const TransferSyntaxState& TS)
+{
+    Info.State = TS;
+    Info.HasPixelData = Data.PixelData != nullptr;
+    TData28& D = Info.Data;
+    D.Rows = Data.Rows;
+    D.Columns = Data.Columns;
+    D.NumberOfFrames = Data.NumberOfFrames;
+    D.SamplesPerPixel = Data.SamplesPerPixel;
+    D.BitsAllocated = Data.BitsAllocated;
+    D.BitsStored = Data.BitsStored;
+    D.HighBit = Data.HighBit;
+    D.PixelSigned = Data.PixelSigned;
+    D.PlanarConfiguration = Data.PlanarConfiguration;
+    D.Photometric = Data.Photometric;
+    D.FrameSize = Data.FrameSize;
+    D.RedDescriptor = Data.RedDescriptor;
+    D.RedDataOffset = Data.RedDataOffset;
+    D.RedDataLength = Data.RedDataLength;
+    D.GreenDescriptor = Data.GreenDescriptor;
+    D.GreenDataOffset = Data.GreenDataOffset;
+    D.GreenDataLength = Data.GreenDataLength;
+    D.BlueDescriptor = Data.BlueDescriptor;
+    D.BlueDataOffset = Data.BlueDataOffset;
+    D.BlueDataLength = Data.BlueDataLength;
+    if (Data.PixelData) {
+        D.PixelData = std::make_unique<TDICOMattribute>(*Data.PixelData);
+        D.PixelData->Stream = nullptr;
+    }
+}
+
+// The element walk: fills HeaderData and Data, sets TS. Leaves the pixel
+// data element (the last one met) in Data.PixelData.
+void WalkFile(TFileStream& File, THeaderData& HeaderData, TData28& Data, TransferSyntaxState& TS)
+{
+    CheckPreamble(File, nullptr, TS);
     const int64_t Size = File.Size();
     while (File.Position() < Size) {
+        CheckDataSetStart(File, TS);
         auto E = std::make_unique<TDICOMattribute>(File, TS);
         switch (E->Tag()) {
         case 0x00020010: SetTransferSyntax(TrimValue(E->ReadString(File)), TS); break;
@@ -191,52 +254,43 @@ bool LoadDICOMFile(const std::string& FileName, TBitmap& Bitmap, THeaderData& He
         default: break;
         }
     }
-
     HeaderData.Rows = Data.Rows;
     HeaderData.Columns = Data.Columns;
     HeaderData.NumberOfFrames = Data.NumberOfFrames;
+}
 
-    bool Result = false;
-    int32_t Rendered = 0;
-    const bool HasPixels = Data.PixelData != nullptr;
+} // namespace
+
+bool LoadDICOMFile(const std::string& FileName, TBitmap& Bitmap, THeaderData& HeaderData, TLoadInfo* Info)
+{
+    TransferSyntaxState TS;
+    TData28 Data;
+    TFileStream File(FileName, TFileStream::fmOpenRead);
+    WalkFile(File, HeaderData, Data, TS);
+    if (Info != nullptr)
+        FillInfo(*Info, Data, TS);
+    if (Data.PixelData == nullptr)
+        return false;
+    Data.PixelData->Stream = &File;
+    if (TS.Compressed)
+        Data.PixelData->SkipToFirstFragment();
+    const int32_t Rendered = RenderImage(Data, Bitmap, TS);
     if (Info != nullptr) {
-        Info->State = TS;
-        Info->HasPixelData = HasPixels;
-        Info->Data.Rows = Data.Rows;
-        Info->Data.Columns = Data.Columns;
-        Info->Data.NumberOfFrames = Data.NumberOfFrames;
-        Info->Data.SamplesPerPixel = Data.SamplesPerPixel;
-        Info->Data.BitsAllocated = Data.BitsAllocated;
-        Info->Data.BitsStored = Data.BitsStored;
-        Info->Data.HighBit = Data.HighBit;
-        Info->Data.PixelSigned = Data.PixelSigned;
-        Info->Data.PlanarConfiguration = Data.PlanarConfiguration;
-        Info->Data.Photometric = Data.Photometric;
-        Info->Data.RedDescriptor = Data.RedDescriptor;
-        Info->Data.RedDataOffset = Data.RedDataOffset;
-        Info->Data.RedDataLength = Data.RedDataLength;
-        Info->Data.GreenDescriptor = Data.GreenDescriptor;
-        Info->Data.GreenDataOffset = Data.GreenDataOffset;
-        Info->Data.GreenDataLength = Data.GreenDataLength;
-        Info->Data.BlueDescriptor = Data.BlueDescriptor;
-        Info->Data.BlueDataOffset = Data.BlueDataOffset;
-        Info->Data.BlueDataLength = Data.BlueDataLength;
-        if (HasPixels)
-            Info->Data.PixelData = std::make_unique<TDICOMattribute>(*Data.PixelData);
+        Info->RenderResult = Rendered;
+        Info->Data.FrameSize = Data.FrameSize;
     }
-    if (HasPixels) {
-        Data.PixelData->Stream = &File;
-        if (TS.Compressed)
-            Data.PixelData->SkipToFirstFragment();
-        Rendered = RenderImage(Data, Bitmap, TS);
-        Result = Rendered != -1;
-        if (Info != nullptr) {
-            Info->RenderResult = Rendered;
-            Info->Data.FrameSize = Data.FrameSize;
-            Info->Data.PixelData->Stream = nullptr;
-        }
-    }
-    return Result;
+    return Rendered != -1;
+}
+
+bool LoadDICOMHeader(const std::string& FileName, THeaderData& HeaderData, TLoadInfo* Info)
+{
+    TransferSyntaxState TS;
+    TData28 Data;
+    TFileStream File(FileName, TFileStream::fmOpenRead);
+    WalkFile(File, HeaderData, Data, TS);
+    if (Info != nullptr)
+        FillInfo(*Info, Data, TS);
+    return Data.PixelData != nullptr;
 }
 
 } // namespace dicom

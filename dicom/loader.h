@@ -85,6 +85,14 @@ void SetTransferSyntax(const std::string& UID, TransferSyntaxState& TS);
 
 TPhotometric PhotometricFromString(const std::string& Text);
 
+// Every walk calls this before reading each element. At the first element
+// outside group 0002 it looks at the bytes where an explicit VR would stand
+// and follows them when they contradict ImplicitVR: files whose data set is
+// encoded otherwise than their prefix or Transfer Syntax UID claims exist, and
+// walking them in the claimed encoding reads nonsense. Source's position is
+// kept.
+void CheckDataSetStart(TStream& Source, TransferSyntaxState& TS);
+
 // Removes leading and trailing characters up to and including the blank.
 std::string TrimValue(const std::string& S);
 
@@ -105,5 +113,9 @@ struct TLoadInfo {
 // True when the file has pixel data and the renderer succeeded. Errors are
 // raised with their messages; the file is closed on every path.
 bool LoadDICOMFile(const std::string& FileName, TBitmap& Bitmap, THeaderData& HeaderData, TLoadInfo* Info = nullptr);
+
+// The same walk without rendering, for tools and benchmarks that only need
+// the header. True when the file has pixel data.
+bool LoadDICOMHeader(const std::string& FileName, THeaderData& HeaderData, TLoadInfo* Info = nullptr);
 
 } // namespace dicom

@@ -49,16 +49,18 @@ std::string Descriptor(const dicom::TLUTDescriptor& D, int64_t Offset, uint32_t 
 
 int Info(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: varnelo-dicom info FILE\n");
+    const bool HeaderOnly = argc == 3 && std::string(argv[1]) == "--header-only";
+    if (argc != 2 && !HeaderOnly) {
+        std::fprintf(stderr, "usage: varnelo-dicom info [--header-only] FILE\n");
         return 2;
     }
+    const char* FileName = argv[argc - 1];
     dicom::THeaderData H;
     dicom::TBitmap Bitmap;
     dicom::TLoadInfo LI;
     bool Loaded = false;
     try {
-        Loaded = dicom::LoadDICOMFile(argv[1], Bitmap, H, &LI);
+        Loaded = HeaderOnly ? dicom::LoadDICOMHeader(FileName, H, &LI) : dicom::LoadDICOMFile(FileName, Bitmap, H, &LI);
     } catch (const std::exception& E) {
         std::fprintf(stderr, "%s\n", E.what());
         return 1;
@@ -121,6 +123,6 @@ int Info(int argc, char** argv)
     return 0;
 }
 
-const TCommand Register("info", "FILE", Info);
+const TCommand Register("info", "[--header-only] FILE", Info);
 
 } // namespace
