@@ -1,4 +1,11 @@
-# Encapsulated pixel data: lossless JPEG and RLE frames against DCMTK.
+# Encapsulated pixel data: RLE, frame 1 from its fragments, and lossless JPEG
+# and RLE frames against DCMTK.
+add_executable(encaps_tests ${CMAKE_CURRENT_LIST_DIR}/encaps_test.cpp)
+target_include_directories(encaps_tests PRIVATE ${VARNELO_TEST_COMMON} ${CMAKE_CURRENT_LIST_DIR}
+  ${CMAKE_CURRENT_LIST_DIR}/../extrout)
+target_link_libraries(encaps_tests PRIVATE dicom GTest::gtest_main)
+gtest_discover_tests(encaps_tests DISCOVERY_TIMEOUT 60)
+
 add_executable(encaps_interop_tests ${CMAKE_CURRENT_LIST_DIR}/encaps_interop_test.cpp)
 target_include_directories(encaps_interop_tests PRIVATE ${VARNELO_TEST_COMMON} ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(encaps_interop_tests PRIVATE dicom GTest::gtest_main)

@@ -14,17 +14,17 @@
 namespace encapstest {
 
 struct TOpened {
-    std::unique_ptr<dicom::TFileStream> File;
+    std::unique_ptr<dicom::TStream> File;
     dicom::TransferSyntaxState TS;
     dicom::TData28 Data;
 };
 
-inline std::unique_ptr<TOpened> Open(const std::string& Name)
+inline std::unique_ptr<TOpened> Open(std::unique_ptr<dicom::TStream> Stream)
 {
     using namespace dicom;
     auto R = std::make_unique<TOpened>();
-    R->File = std::make_unique<TFileStream>(Name, TFileStream::fmOpenRead);
-    TFileStream& F = *R->File;
+    R->File = std::move(Stream);
+    TStream& F = *R->File;
     TransferSyntaxState& TS = R->TS;
     TData28& D = R->Data;
     CheckPreamble(F, nullptr, TS);
@@ -52,6 +52,16 @@ inline std::unique_ptr<TOpened> Open(const std::string& Name)
             D.PixelData->SkipToFirstFragment();
     }
     return R;
+}
+
+inline std::unique_ptr<TOpened> Open(const std::string& Name)
+{
+    return Open(std::make_unique<dicom::TFileStream>(Name, dicom::TFileStream::fmOpenRead));
+}
+
+inline std::unique_ptr<TOpened> OpenBytes(const std::vector<uint8_t>& Bytes)
+{
+    return Open(std::make_unique<dicom::TMemoryStream>(Bytes));
 }
 
 inline uint64_t FrameBytes(const dicom::TData28& D)
