@@ -29,6 +29,7 @@ fuzz: deps
 	@bash scripts/fuzz.sh $(BUILD)-fuzz $(SECONDS)
 
 bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target benches
 	@bash scripts/bench.sh $(BUILD)
 
 package: build
