@@ -131,6 +131,17 @@ void CheckValueFits(const std::string& Value, bool ShortLength)
                            std::to_string(Limit) + " bytes.");
 }
 
+// Every explicit VR is two capital letters. Anything else means the walk
+// is reading the data set in the wrong encoding (a Transfer Syntax UID
+// that does not match the data, say), and an element put in at a place
+// found that way would land inside some value.
+bool PlausibleVR(const TDICOMattribute& E, const TransferSyntaxState& TS)
+{
+    if (TS.ImplicitVR && E.Group != 0x0002)
+        return true;
+    return E.VR[0] >= 'A' && E.VR[0] <= 'Z' && E.VR[1] >= 'A' && E.VR[1] <= 'Z';
+}
+
 // A new Image Comments element in the data set's encoding.
 void WriteNewComment(TStream& Out, const std::string& Value, const TransferSyntaxState& TS)
 {
@@ -396,6 +407,8 @@ bool WriteDICOMComment(const std::string& SourceName, const std::string& TargetN
         while (Resume < 0 && Source->Position() < Size) {
             const int64_t Start = Source->Position();
             const TDICOMattribute E(*Source, TS);
+            if (!PlausibleVR(E, TS))
+                throw EFormatError(SourceName + " is not a DICOM file.");
             const uint32_t Tag = E.Tag();
             if (E.Group == 0x0002) {
                 if (Tag == kTransferSyntaxUID)

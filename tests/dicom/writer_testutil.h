@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,12 @@ inline TResult Write(const std::string& Source, const std::string& Target, const
 struct TTempFolder {
     std::string Path;
     explicit TTempFolder(const std::string& Name) : Path(testgen::TempDir("writer-" + Name)) {}
+    // In Base instead of the usual temporary folder.
+    TTempFolder(const std::string& Name, const std::string& Base) : Path(Base + "/varnelo-test-writer-" + Name + "-XXXXXX")
+    {
+        if (::mkdtemp(Path.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed in " + Base);
+    }
     ~TTempFolder()
     {
         std::error_code Ec;
