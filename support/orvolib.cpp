@@ -262,3 +262,49 @@ namespace {
 // Before any form exists, as the unit's initialisation.
 const bool kStartupSettings = (InitStartupSettings(), true);
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Windows-1252.
+
+namespace {
+// 0x80-0x9F; 0 marks the five unassigned bytes.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+}  // namespace
+
+QByteArray ToAnsi(const QString& text) {
+  QByteArray out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      out += char(c);
+      continue;
+    }
+    char byte = '?';
+    for (int k = 0; k < 32; ++k) {
+      if (kCp1252High[k] != 0 && kCp1252High[k] == c) byte = char(0x80 + k);
+    }
+    // A character outside the BMP is one "?", not two.
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+    out += byte;
+  }
+  return out;
+}
+
+QString FromAnsi(const QByteArray& bytes) {
+  QString out;
+  out.reserve(bytes.size());
+  for (char b : bytes) {
+    const auto u = static_cast<unsigned char>(b);
+    if (u >= 0x80 && u < 0xA0) {
+      // The unassigned bytes map through to the C1 controls, as the platform does.
+      out += QChar(kCp1252High[u - 0x80] ? kCp1252High[u - 0x80] : char16_t(u));
+    } else {
+      out += QChar(char16_t(u));
+    }
+  }
+  return out;
+}

@@ -119,3 +119,8 @@ bool GradientFillWhite(QPainter* DC, const TTriVertex* Vertex, std::uint32_t Num
 // the C locale from the environment, so call it again right after creating
 // the application object. Idempotent.
 void InitStartupSettings();
+
+// Text at the 8-bit boundary: Windows-1252 (the Western ANSI code page); a
+// character outside it becomes "?".
+QByteArray ToAnsi(const QString& text);
+QString FromAnsi(const QByteArray& bytes);
