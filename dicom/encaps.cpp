@@ -128,14 +128,17 @@ void DecodeSegment(const uint8_t* Fragment, size_t Count, size_t Offset, uint8_t
         if (C >= 0) {
             size_t N = static_cast<size_t>(C) + 1;
             N = std::min({N, Count - In, To - At});
-            std::memcpy(Out + At, Fragment + In, N);
+            if (N != 0) // Out is null for an empty frame
+                std::memcpy(Out + At, Fragment + In, N);
             In += static_cast<size_t>(C) + 1;
             At += N;
         } else if (C != -128) {
             if (In >= Count)
                 return;
             const size_t N = std::min(static_cast<size_t>(1 - C), To - At);
-            std::memset(Out + At, Fragment[In++], N);
+            if (N != 0)
+                std::memset(Out + At, Fragment[In], N);
+            ++In;
             At += N;
         }
     } while (At < To);
