@@ -20,7 +20,7 @@
 #include "langsupp.h"
 #include "mypictures.h"
 
-const char* const DonationAddress = "https://donate.varnelo.example.org/checkout";
+const char* const DonationAddress = "https://donate.varnelo.example/checkout";
 const char* const DonationCommand = "_donation";
 const char* const DonationButtonId = "VARNELO-2026";
 
@@ -33,22 +33,22 @@ const QColor kCream(255, 251, 240);
 const QColor kLinkBlue(0, 0, 255);
 constexpr int kDotsPerMeter96 = 3780;  // 96 dpi: point sizes as the card was laid out
 
-const char* const kMakerAddress = "https://varnelo.example.org";
-const char* const kMakerMail = "info@varnelo.example.org";
-const char* const kProductAddress = "https://varnelo.example.org/varnelo";
-const char* const kQualityAddress = "https://varnelo.example.org/quality";
+const char* const kMakerAddress = "https://www.varnelo.example";
+const char* const kMakerMail = "team@varnelo.example";
+const char* const kProductAddress = "https://varnelo.example/app";
+const char* const kQualityAddress = "https://www.varnelo.example/quality";
 const char* const kCreditsName = "The Varnelo team";
 
 const char* const kLegalNotice[9] = {
-    "This program is protected by copyright",
-    "law and international treaties.",
-    "Unauthorised reproduction or",
-    "distribution of this program, or of",
-    "any part of it, may result in severe",
-    "civil and criminal penalties, and will",
-    "be prosecuted to the maximum extent",
-    "possible under the law.",
-    "All rights reserved.",
+    "This program is protected by",
+    "copyright law and international",
+    "treaties. Unauthorised copying",
+    "or distribution of this program,",
+    "or of any part of it, may result",
+    "in severe civil and criminal",
+    "penalties, and will be pursued",
+    "to the maximum extent possible",
+    "under the law.",
 };
 
 const char* const kRoles[] = {
@@ -231,6 +231,7 @@ TTMyAbout::TTMyAbout(QWidget* parent) : QDialog(parent) {
   Memo1->setFont(PixelFont(QStringLiteral("Arial"), 11));
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);  // nine lines, as written
   {
     QPalette memoPal = Memo1->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})

@@ -67,7 +67,7 @@ QImage DrawMakerLogo(QSize size) {
   p.setPen(QColor(96, 96, 96));
   p.setFont(Font(int(h * 0.24), false));
   p.drawText(QRectF(h + 5, h * 0.58, size.width() - h - 6, h * 0.4), Qt::AlignLeft | Qt::AlignTop,
-             QStringLiteral("medical voice notes"));
+             QStringLiteral("voice notes"));
   return image;
 }
 
@@ -102,10 +102,14 @@ QImage DrawDonationPicture(QSize size) {
   p.drawRoundedRect(pill, pill.height() / 2, pill.height() / 2);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(200, 32, 48));
-  p.drawPath(Heart(QPointF(pill.left() + 10, pill.center().y() + 0.5), 10));
+  p.drawPath(Heart(QPointF(pill.left() + 8, pill.center().y() + 0.5), 8));
   p.setPen(QColor(64, 32, 0));
-  p.setFont(Font(10, true));
-  p.drawText(pill.adjusted(17, 0, -3, 0), Qt::AlignCenter, QStringLiteral("Donate"));
+  QFont font = Font(10, true);
+  const QRectF room = pill.adjusted(14, 0, -3, 0);
+  while (font.pixelSize() > 6 && QFontMetricsF(font).horizontalAdvance(QStringLiteral("Donate")) > room.width())
+    font.setPixelSize(font.pixelSize() - 1);
+  p.setFont(font);
+  p.drawText(room, Qt::AlignCenter, QStringLiteral("Donate"));
   return image;
 }
 
@@ -113,11 +117,11 @@ QImage DrawQualitySeal(QSize size) {
   QImage image = Blank(size);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
-  const qreal d = size.height() - 2;
-  const QPointF c(1 + d / 2, 1 + d / 2);
-  // A rosette: a toothed disc with a check mark.
+  // A rosette with a check mark, centred: the control reaches past the card.
+  const qreal d = std::min(size.width(), size.height()) - 4;
+  const QPointF c(size.width() / 2.0, size.height() / 2.0);
   QPainterPath teeth;
-  const int points = 16;
+  const int points = 14;
   for (int i = 0; i < 2 * points; ++i) {
     const qreal a = M_PI * i / points;
     const qreal r = (i % 2 == 0) ? d / 2 : d / 2 - 2.5;
@@ -132,10 +136,6 @@ QImage DrawQualitySeal(QSize size) {
   p.setBrush(QColor(72, 168, 96));
   p.drawEllipse(c, d / 2 - 4.5, d / 2 - 4.5);
   p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  p.drawPolyline(QPolygonF({c + QPointF(-5, 0), c + QPointF(-1.5, 4), c + QPointF(5, -4)}));
-  p.setPen(QColor(40, 120, 64));
-  p.setFont(Font(9, true));
-  p.drawText(QRectF(d + 4, 0, size.width() - d - 4, size.height()), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("QUALITY"));
+  p.drawPolyline(QPolygonF({c + QPointF(-4.5, 0), c + QPointF(-1.5, 3.5), c + QPointF(4.5, -3.5)}));
   return image;
 }

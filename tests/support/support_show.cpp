@@ -32,10 +32,10 @@ int main(int argc, char** argv) {
   TAboutInfo info;
   info.Title = QStringLiteral("Varnelo");
   info.Description = QStringLiteral("Adds voice recorded comments to medical images.");
-  info.RightsNotice = QStringLiteral("Copyright \u00a9 2026 The Varnelo team. All rights reserved.");
+  info.RightsNotice = QStringLiteral("Copyright \u00a9 2026 The Varnelo team");
   info.Logo = AppIcon();
   info.ShowProductLink = true;
-  info.TitleLink = QStringLiteral("https://varnelo.example.org/varnelo");
+  info.TitleLink = QStringLiteral("https://varnelo.example/app");
   info.ShowDonation = true;
   if (argc > 2) info.SubTitle = QString::fromLocal8Bit(argv[2]);
   if (mode == QLatin1String("about")) {
