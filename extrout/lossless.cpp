@@ -34,14 +34,13 @@ struct THuffmanTable {
     uint8_t LengthOfValue[18];
 };
 
-// Bits of the lookup that resolves code and extra bits in one step.
+// Bits of the wide lookup: codes up to this long resolve in one step.
 constexpr int kFastBits = 12;
 
 struct TFastEntry {
-    int32_t Diff;    // the difference, when Total is set
-    uint8_t Total;   // code plus extra bits; 0 when the pattern is too short
-    uint8_t CodeLen; // code bits; 0 when longer than the lookup
-    uint8_t Category;
+    uint8_t CodeLen; // code bits consumed; 0 when the code is longer
+    uint8_t Extra;   // extra bits that follow (the category, 0 for 0 and 16)
+    uint8_t Big;     // 1 for category 16: a difference of 32768
     uint8_t Pad;
 };
 
@@ -63,6 +62,11 @@ inline int32_t Extend(uint32_t V, int S)
     const int32_t Low = static_cast<int32_t>(V - (1u << (S - 1))) >> 31; // -1 when V is below half
     return static_cast<int32_t>(V) + (Low & (1 - (1 << S)));
 }
+
+// EXTEND by table, with S = 0 giving 0.
+constexpr uint32_t kHalf[17] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768};
+constexpr int32_t kAdjust[17] = {0,     -1,    -3,    -7,     -15,    -31,    -63,     -127,   -255,
+                                 -511,  -1023, -2047, -4095,  -8191,  -16383, -32767, -65535};
 
 // The code at the top of Bits (at least 16 valid bits) resolved as the
 // bit-by-bit decoder does: its category and the code bits it consumes.
@@ -103,55 +107,94 @@ void BuildFastTable(const THuffmanTable& H, TFastTable& F)
         int Category, Consumed;
         ResolveCode(H, Bits, Category, Consumed);
         TFastEntry& E = F.E[P];
-        E = TFastEntry{0, 0, 0, 0, 0};
+        E = TFastEntry{0, 0, 0, 0};
         if (Consumed > kFastBits)
             continue;
         E.CodeLen = static_cast<uint8_t>(Consumed);
-        E.Category = static_cast<uint8_t>(Category);
-        if (Category == 0) {
-            E.Total = static_cast<uint8_t>(Consumed);
-        } else if (Category >= 16) {
-            E.Diff = 32768;
-            E.Total = static_cast<uint8_t>(Consumed);
-        } else if (Consumed + Category <= kFastBits) {
-            const uint32_t V = static_cast<uint32_t>((Bits << Consumed) >> (64 - Category));
-            E.Diff = Extend(V, Category);
-            E.Total = static_cast<uint8_t>(Consumed + Category);
-        }
+        E.Extra = static_cast<uint8_t>(Category >= 16 ? 0 : Category);
+        E.Big = Category >= 16;
     }
 }
 
-// Everything a difference needs beyond the wide lookup.
-__attribute__((noinline)) int32_t SlowDiff(uint64_t Bits, uint64_t& Cursor, const TFastTable& T, const TFastEntry& E)
+struct TDiff {
+    int32_t Diff;
+    uint32_t Bits; // consumed
+};
+
+// A code longer than the wide lookup.
+__attribute__((noinline)) TDiff SlowDiff(uint64_t Bits, const TFastTable& T)
 {
     int Category, Consumed;
-    if (E.CodeLen != 0) {
-        Category = E.Category;
-        Consumed = E.CodeLen;
-    } else {
-        ResolveCode(*T.Huff, Bits, Category, Consumed);
-    }
-    Cursor += static_cast<uint64_t>(Consumed);
+    ResolveCode(*T.Huff, Bits, Category, Consumed);
     if (Category == 0)
-        return 0;
+        return {0, static_cast<uint32_t>(Consumed)};
     if (Category >= 16)
-        return 32768;
+        return {32768, static_cast<uint32_t>(Consumed)};
     const uint32_t V = static_cast<uint32_t>((Bits << Consumed) >> (64 - Category));
-    Cursor += static_cast<uint64_t>(Category);
-    return Extend(V, Category);
+    return {Extend(V, Category), static_cast<uint32_t>(Consumed + Category)};
 }
 
 // The next difference at bit Cursor of Data (big-endian bit order). Data must
-// hold 8 readable bytes from Cursor's byte on.
+// hold 8 readable bytes from Cursor's byte on. Code and extra bits take at
+// most 31 bits, so one load serves both.
 inline int32_t NextDiff(const uint8_t* Data, uint64_t& Cursor, const TFastTable& T)
 {
     const uint64_t Bits = LoadBE64(Data + (Cursor >> 3)) << (Cursor & 7);
-    const TFastEntry& E = T.E[Bits >> (64 - kFastBits)];
-    if (__builtin_expect(E.Total != 0, 1)) {
-        Cursor += E.Total;
-        return E.Diff;
+    const TFastEntry E = T.E[Bits >> (64 - kFastBits)];
+    if (__builtin_expect(E.CodeLen == 0, 0)) {
+        const TDiff R = SlowDiff(Bits, T);
+        Cursor += R.Bits;
+        return R.Diff;
     }
-    return SlowDiff(Bits, Cursor, T, E);
+    const uint32_t S = E.Extra;
+    const uint32_t V = static_cast<uint32_t>(((Bits << E.CodeLen) >> (63 - S)) >> 1);
+    Cursor += E.CodeLen + S;
+    return static_cast<int32_t>(V) + ((static_cast<int32_t>(V - kHalf[S]) >> 31) & kAdjust[S]) +
+           (static_cast<int32_t>(E.Big) << 15);
+}
+
+// A 64-bit bit buffer over the compacted data: Buf holds the stream's bits
+// from the cursor on, Count of them whole; Pos is the first byte not yet
+// taken in. The cursor is Pos * 8 - Count.
+struct TBits {
+    uint64_t Buf;
+    uint32_t Count;
+    uint64_t Pos;
+};
+
+inline void Refill(TBits& B, const uint8_t* In)
+{
+    B.Buf |= LoadBE64(In + B.Pos) >> B.Count;
+    B.Pos += (63 - B.Count) >> 3;
+    B.Count |= 56;
+}
+
+inline TBits BitsAt(const uint8_t* In, uint64_t Cursor)
+{
+    TBits B{0, 0, Cursor >> 3};
+    Refill(B, In);
+    B.Buf <<= Cursor & 7;
+    B.Count -= static_cast<uint32_t>(Cursor & 7);
+    return B;
+}
+
+// The next difference; the buffer must hold 31 bits or more.
+inline int32_t NextDiff(TBits& B, const TFastTable& T)
+{
+    const TFastEntry E = T.E[B.Buf >> (64 - kFastBits)];
+    if (__builtin_expect(E.CodeLen == 0, 0)) {
+        const TDiff R = SlowDiff(B.Buf, T);
+        B.Buf <<= R.Bits;
+        B.Count -= R.Bits;
+        return R.Diff;
+    }
+    const uint32_t S = E.Extra;
+    const uint32_t V = static_cast<uint32_t>(((B.Buf << E.CodeLen) >> (63 - S)) >> 1);
+    const uint32_t N = E.CodeLen + S;
+    B.Buf <<= N;
+    B.Count -= N;
+    return static_cast<int32_t>(V) + ((static_cast<int32_t>(V - kHalf[S]) >> 31) & kAdjust[S]) +
+           (static_cast<int32_t>(E.Big) << 15);
 }
 
 struct TLosslessState {
@@ -297,16 +340,24 @@ void TLosslessState::CompactEntropyData()
     uint8_t* D = Data.data();
     size_t From = BytePos, To = BytePos;
     while (From < Size) {
-        const uint8_t B = D[From++];
-        D[To++] = B;
-        if (B != 0xFF || From >= Size)
-            continue;
-        const uint8_t Next = D[From];
-        if (Next == 0x00)
-            ++From;
-        else if (Next == 0xD9)
+        // Plain bytes up to the next 0xFF move down as one block.
+        const void* F = std::memchr(D + From, 0xFF, Size - From);
+        const size_t Next = F == nullptr ? Size : static_cast<size_t>(static_cast<const uint8_t*>(F) - D);
+        if (To != From)
+            std::memmove(D + To, D + From, Next - From);
+        To += Next - From;
+        From = Next;
+        if (From >= Size)
             break;
-        else if (Next >= 0xD0 && Next <= 0xD7)
+        D[To++] = 0xFF;
+        if (++From >= Size)
+            break;
+        const uint8_t After = D[From];
+        if (After == 0x00)
+            ++From;
+        else if (After == 0xD9)
+            break;
+        else if (After >= 0xD0 && After <= 0xD7)
             Restarts.push_back(To - 1);
     }
 }
@@ -373,24 +424,38 @@ bool TReconstructor<T, Step>::Span(O* Row, uint64_t RowLen, uint64_t From, uint6
 {
     O* Q = Row + From * Step;
     O* const End = Row + To * Step;
-    uint64_t C = Cursor;
+    const O* Above = Q - RowLen;
+    // Locals: the output may alias anything, so members would be reloaded
+    // after every store.
+    const uint8_t* const In = Data;
+    TBits B = BitsAt(In, Cursor);
+    const uint64_t Bound = Limit;
+    const TFastTable* Tab[Step];
+    for (int K = 0; K < Step; ++K)
+        Tab[K] = Tables[K];
+    // The left neighbours stay in registers.
+    int32_t Ra[Step];
+    for (int K = 0; K < Step; ++K)
+        Ra[K] = Q[K - Step];
     while (Q < End) {
         for (int K = 0; K < Step; ++K) {
-            const int32_t Ra = Q[-Step];
-            const int32_t Rb = Ss == 1 ? 0 : static_cast<int32_t>(Q[-static_cast<int64_t>(RowLen)]);
-            const int32_t Rc = Ss == 1 || Ss == 2 || Ss == 7
-                                   ? 0
-                                   : static_cast<int32_t>(Q[-static_cast<int64_t>(RowLen) - Step]);
-            const int32_t D = NextDiff(Data, C, *Tables[K]);
-            if (Checked && C > Limit) {
-                Cursor = C;
-                Written = static_cast<uint64_t>(Q - Out);
+            const int32_t Rb = Ss == 1 ? 0 : static_cast<int32_t>(Above[K]);
+            const int32_t Rc = Ss == 1 || Ss == 2 || Ss == 7 ? 0 : static_cast<int32_t>(Above[K - Step]);
+            Refill(B, In);
+            const int32_t D = NextDiff(B, *Tab[K]);
+            if (Checked && B.Pos * 8 - B.Count > Bound) {
+                Cursor = B.Pos * 8 - B.Count;
+                Written = static_cast<uint64_t>(Q + K - Out);
                 return false;
             }
-            *Q++ = static_cast<T>(Predict<Ss>(Ra, Rb, Rc) + D);
+            const T V = static_cast<T>(Predict<Ss>(Ra[K], Rb, Rc) + D);
+            Q[K] = V;
+            Ra[K] = V;
         }
+        Q += Step;
+        Above += Step;
     }
-    Cursor = C;
+    Cursor = B.Pos * 8 - B.Count;
     return true;
 }
 
@@ -524,7 +589,7 @@ bool DecodeLosslessJPEG(const uint8_t* Source, uint8_t* Output, size_t Capacity,
         TLosslessState S;
         S.Size = Size;
         // Padding lets the bit reader load whole words near the end.
-        S.Data.resize(Size + 16, 0);
+        S.Data.resize(Size + 32, 0);
         std::memcpy(S.Data.data(), Source + Offset, Size);
 
         if (!S.WalkHeaders())
