@@ -64,17 +64,6 @@ QRect InkBox(const QImage& image) {
 
 }  // namespace
 
-TEST(LinkButton, Defaults) {
-  TLinkButton button(QStringLiteral("Help"));
-  EXPECT_TRUE(button.font().underline());
-  EXPECT_EQ(button.FontColor(), QColor(0, 0, 255));
-  EXPECT_TRUE(button.Default());
-  EXPECT_FALSE(button.Cancel());
-  EXPECT_FALSE(button.IsActive());
-  EXPECT_EQ(button.cursor().shape(), Qt::PointingHandCursor);
-  EXPECT_FALSE(button.OnDrawButton);
-}
-
 // The caption is centred on the client origin with truncating division, and
 // may stick out of a small control.
 TEST(LinkButton, CaptionRectangle) {

@@ -338,3 +338,16 @@ TEST(AboutBox, EscapeClosesAboutAndSplashEarly) {
     EXPECT_LT(timer.elapsed(), 2500) << (splash ? "splash" : "about");
   }
 }
+
+// Without a gradient routine the card is white inside its rounded outline.
+TEST(AboutBox, WhiteCardWhenGradientFallsBack) {
+  const TGradientFillProc saved = GradientFillProc;
+  GradientFillProc = GradientFillWhite;
+  auto* box = new TTMyAbout;
+  GradientFillProc = saved;
+  const QImage& card = box->Image1->Picture();
+  EXPECT_EQ(card.pixelColor(217, 2), QColor(Qt::white));
+  EXPECT_EQ(card.pixelColor(217, 320), QColor(Qt::white));
+  EXPECT_EQ(card.pixelColor(0, 0), QColor(0, 0, 128));
+  delete box;
+}
