@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace dicom {
 
@@ -114,55 +115,66 @@ std::vector<uint8_t> ReadFirstFrame(const TDICOMattribute& PixelData, uint32_t F
     return Out;
 }
 
-// One RLE segment into Out[From, To), reading from Fragment[Offset, Count).
-// Input that ends early leaves the rest of the slot as it was.
-void DecodeSegment(const uint8_t* Fragment, size_t Count, size_t Offset, uint8_t* Out, size_t From, size_t To)
+// One RLE segment into Out[From, To), reading from Fragment[Offset, Count);
+// Out has Room writable bytes. Returns where the output stopped: input that
+// ends early stops it short.
+size_t DecodeSegment(const uint8_t* Fragment, size_t Count, size_t Offset, uint8_t* Out, size_t From, size_t To,
+                     size_t Room)
 {
+    constexpr size_t kRun = 128; // the longest run
     size_t In = Offset;
     size_t At = From;
     // Each segment takes at least one control byte, even for an empty slot.
     do {
         if (In >= Count)
-            return;
+            break;
         const int C = static_cast<int8_t>(Fragment[In++]);
         if (C >= 0) {
-            size_t N = static_cast<size_t>(C) + 1;
-            N = std::min({N, Count - In, To - At});
-            if (N != 0) // Out is null for an empty frame
+            const size_t Want = static_cast<size_t>(C) + 1;
+            if (In + kRun <= Count && At + kRun <= Room && Want <= To - At) {
+                // A fixed-size copy is cheaper than an exact one; the bytes
+                // past the run are written again later.
+                std::memcpy(Out + At, Fragment + In, kRun);
+                At += Want;
+            } else {
+                const size_t N = std::min({Want, Count - In, To - At});
                 std::memcpy(Out + At, Fragment + In, N);
-            In += static_cast<size_t>(C) + 1;
-            At += N;
+                At += N;
+            }
+            In += Want;
         } else if (C != -128) {
             if (In >= Count)
-                return;
-            const size_t N = std::min(static_cast<size_t>(1 - C), To - At);
-            if (N != 0)
-                std::memset(Out + At, Fragment[In], N);
-            ++In;
-            At += N;
+                break;
+            const size_t Want = static_cast<size_t>(1 - C);
+            const uint8_t V = Fragment[In++];
+            if (At + kRun <= Room && Want <= To - At) {
+                std::memset(Out + At, V, kRun);
+                At += Want;
+            } else {
+                const size_t N = std::min(Want, To - At);
+                std::memset(Out + At, V, N);
+                At += N;
+            }
         }
     } while (At < To);
+    return At;
 }
 
 } // namespace
 
 bool DecodeRLE(const uint8_t* Fragment, size_t Count, uint64_t FrameBytes, TData28& Data)
 {
-    Data.Pixels.assign(FrameBytes, 0);
-    if (Count < 4) {
-        Data.Pixels.clear();
-        return false;
-    }
-    const uint32_t Segments = Le32(Fragment);
-    if (Segments > 15 || Count < 4 + 4 * static_cast<size_t>(Segments)) {
-        Data.Pixels.clear();
+    std::vector<uint8_t>& Pixels = Data.Pixels;
+    const uint32_t Segments = Count < 4 ? 0 : Le32(Fragment);
+    if (Count < 4 || Segments > 15 || Count < 4 + 4 * static_cast<size_t>(Segments)) {
+        Pixels.clear();
         return false;
     }
     size_t Offsets[16];
     for (uint32_t S = 1; S <= Segments; ++S) {
         Offsets[S] = Le32(Fragment + 4 * S);
         if (Offsets[S] >= Count) {
-            Data.Pixels.clear();
+            Pixels.clear();
             return false;
         }
     }
@@ -173,43 +185,59 @@ bool DecodeRLE(const uint8_t* Fragment, size_t Count, uint64_t FrameBytes, TData
     // unless the planes are meant to stay planes.
     const uint32_t SampleBytes = Data.BitsAllocated / 8;
     const uint64_t PixelCount = static_cast<uint64_t>(Data.Rows) * Data.Columns;
-    const bool Recombine = Data.BitsAllocated % 8 == 0 && SampleBytes >= 1 && Data.SamplesPerPixel >= 1 &&
-                           Segments == Data.SamplesPerPixel * SampleBytes &&
-                           (SampleBytes > 1 || (Data.SamplesPerPixel > 1 && Data.PlanarConfiguration == 0));
+    const uint32_t Samples = Data.SamplesPerPixel;
+    const bool Recombine = Data.BitsAllocated % 8 == 0 && SampleBytes >= 1 && Samples >= 1 &&
+                           Segments == Samples * SampleBytes &&
+                           (SampleBytes > 1 || (Samples > 1 && Data.PlanarConfiguration == 0));
 
-    std::vector<uint8_t> Planes;
-    uint8_t* Out = Data.Pixels.data();
+    // Every byte of the frame is written below, so no clearing first.
+    Pixels.resize(FrameBytes);
+    std::unique_ptr<uint8_t[]> Planes;
+    uint8_t* Out = Pixels.data();
+    uint64_t Room = FrameBytes;
     if (Recombine) {
-        Planes.assign(FrameBytes, 0);
-        Out = Planes.data();
+        Room = FrameBytes + 128;
+        Planes.reset(new uint8_t[Room]);
+        Out = Planes.get();
     }
     uint64_t From = 0;
     for (uint32_t S = 1; S <= Segments; ++S) {
         // Segment s fills the output up to s/n of the frame.
         const uint64_t To = (FrameBytes * S + Segments - 1) / Segments;
-        DecodeSegment(Fragment, Count, Offsets[S], Out, From, To);
+        const size_t End = DecodeSegment(Fragment, Count, Offsets[S], Out, From, To, Room);
+        std::memset(Out + End, 0, To - End);
         From = To;
     }
+    std::memset(Out + From, 0, FrameBytes - From);
     if (!Recombine)
         return true;
 
-    uint8_t* Dest = Data.Pixels.data();
-    const uint32_t Samples = Data.SamplesPerPixel;
+    uint8_t* Dest = Pixels.data();
     const bool Interleave = Data.PlanarConfiguration == 0;
+    const auto Plane = [&](uint32_t C, uint32_t B) {
+        return Planes.get() + (static_cast<uint64_t>(C) * SampleBytes + B) * PixelCount;
+    };
+    if (SampleBytes == 2 && (Samples == 1 || !Interleave)) {
+        // 16-bit planes to whole samples, one plane of samples at a time.
+        for (uint32_t C = 0; C < Samples; ++C) {
+            const uint8_t* Hi = Plane(C, 0);
+            const uint8_t* Lo = Plane(C, 1);
+            uint8_t* D = Dest + static_cast<uint64_t>(C) * PixelCount * 2;
+            for (uint64_t P = 0; P < PixelCount; ++P) {
+                D[2 * P] = Lo[P];
+                D[2 * P + 1] = Hi[P];
+            }
+        }
+        return true;
+    }
+    const size_t Step = Interleave ? static_cast<size_t>(Samples) * SampleBytes : SampleBytes;
     for (uint32_t C = 0; C < Samples; ++C) {
         for (uint32_t B = 0; B < SampleBytes; ++B) {
-            const uint8_t* Plane = Planes.data() + (static_cast<uint64_t>(C) * SampleBytes + B) * PixelCount;
-            const uint32_t ByteInSample = SampleBytes - 1 - B;
-            if (Interleave) {
-                const size_t Step = static_cast<size_t>(Samples) * SampleBytes;
-                uint8_t* D = Dest + static_cast<size_t>(C) * SampleBytes + ByteInSample;
-                for (uint64_t P = 0; P < PixelCount; ++P)
-                    D[P * Step] = Plane[P];
-            } else {
-                uint8_t* D = Dest + static_cast<uint64_t>(C) * PixelCount * SampleBytes + ByteInSample;
-                for (uint64_t P = 0; P < PixelCount; ++P)
-                    D[P * SampleBytes] = Plane[P];
-            }
+            const uint8_t* Src = Plane(C, B);
+            uint8_t* D = Dest + (SampleBytes - 1 - B) +
+                         static_cast<uint64_t>(C) * SampleBytes * (Interleave ? 1 : PixelCount);
+            for (uint64_t P = 0; P < PixelCount; ++P)
+                D[P * Step] = Src[P];
         }
     }
     return true;
@@ -218,7 +246,9 @@ bool DecodeRLE(const uint8_t* Fragment, size_t Count, uint64_t FrameBytes, TData
 bool DecodeCompressedFrame(TData28& Data, const TransferSyntaxState& TS)
 {
     const uint64_t FrameBytes = FrameBytesOf(Data);
-    Data.Pixels.assign(FrameBytes, 0);
+    // RLE defines every byte of the frame itself.
+    if (TS.Compression != ckRLE)
+        Data.Pixels.assign(FrameBytes, 0);
     if (!Data.PixelData || Data.PixelData->Stream == nullptr)
         return false;
 
