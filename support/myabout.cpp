@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <cstring>
@@ -631,10 +632,12 @@ QString DonationBody(const QString& item) {
 }
 
 QString WriteDonationPage(const QString& item) {
-  // One page per process, replaced on every request: the browser reads it
-  // some time after we hand it over, so it cannot be removed at once.
-  const QString path = QDir(QDir::tempPath())
-                           .filePath(QStringLiteral("varnelo-donation-%1.html").arg(QCoreApplication::applicationPid()));
+  // The browser reads the page some time after we hand it over, so it
+  // outlives the call; each new request replaces the previous page. The
+  // name is random and the file created exclusively, as /tmp is shared.
+  static QString previous;
+  if (!previous.isEmpty()) QFile::remove(previous);
+  previous.clear();
   const QString html =
       QStringLiteral(
           "<!DOCTYPE html>\n"
@@ -649,10 +652,17 @@ QString WriteDonationPage(const QString& item) {
           "</form></body></html>\n")
           .arg(HtmlEscape(QString::fromLatin1(DonationAddress)), HtmlEscape(QString::fromLatin1(DonationCommand)),
                HtmlEscape(QString::fromLatin1(DonationButtonId)), HtmlEscape(item), HtmlEscape(DonationBody(item)));
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+  QTemporaryFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("varnelo-donation-XXXXXX.html")));
+  file.setAutoRemove(false);
+  if (!file.open()) return {};
   const QByteArray bytes = ToAnsi(html);
-  if (file.write(bytes) != bytes.size()) return {};
+  const bool written = file.write(bytes) == bytes.size() && file.flush();
+  const QString path = file.fileName();
   file.close();
+  if (!written) {
+    QFile::remove(path);
+    return {};
+  }
+  previous = path;
   return path;
 }
