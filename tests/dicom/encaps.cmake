@@ -10,10 +10,13 @@ add_executable(encaps_interop_tests ${CMAKE_CURRENT_LIST_DIR}/encaps_interop_tes
 target_include_directories(encaps_interop_tests PRIVATE ${VARNELO_TEST_COMMON} ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(encaps_interop_tests PRIVATE dicom GTest::gtest_main)
 
+add_executable(encaps_make_restart ${CMAKE_CURRENT_LIST_DIR}/encaps_make_restart.cpp)
+target_include_directories(encaps_make_restart PRIVATE ${VARNELO_TEST_COMMON} ${CMAKE_CURRENT_LIST_DIR}/../extrout)
+
 set(ENCAPS_DATA ${CMAKE_CURRENT_BINARY_DIR}/encaps_data)
 add_test(NAME encaps_make_data
   COMMAND ${CMAKE_COMMAND} -E env VARNELO_PYTHON=${VARNELO_PYTHON}
-          sh ${CMAKE_CURRENT_LIST_DIR}/../interop/encaps_make.sh ${ENCAPS_DATA})
+          sh ${CMAKE_CURRENT_LIST_DIR}/../interop/encaps_make.sh ${ENCAPS_DATA} $<TARGET_FILE:encaps_make_restart>)
 set_tests_properties(encaps_make_data PROPERTIES FIXTURES_SETUP encaps_data TIMEOUT 300)
 add_test(NAME encaps_interop COMMAND encaps_interop_tests)
 set_tests_properties(encaps_interop PROPERTIES FIXTURES_REQUIRED encaps_data

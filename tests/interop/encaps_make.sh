@@ -4,8 +4,11 @@
 # into fragments, with and without offset tables), the RLE and lossless JPEG
 # files that come with pydicom, and the same images decompressed by DCMTK.
 # Writes OUTDIR/manifest.txt: one "compressed reference" pair per line.
+# encaps_make.sh OUTDIR [RESTART_MAKER]: the second program writes lossless
+# JPEG files with restart markers into the folder it is given.
 set -eu
 OUT=$1
+RESTART=${2:-}
 PY=${VARNELO_PYTHON:-/usr/bin/python3}
 HERE=$(cd "$(dirname "$0")" && pwd)
 PYDATA=/usr/lib/python3/dist-packages/pydicom/data/test_files
@@ -19,8 +22,8 @@ MANIFEST="$OUT/manifest.txt"
 # add COMPRESSED: decompress with the matching DCMTK tool and list the pair
 add() {
     ref="$OUT/ref/$(basename "$1")"
-    case "$(dcmdump -q +P 0002,0010 "$1")" in
-        *RLE*) dcmdrle "$1" "$ref" ;;
+    case "$1" in
+        *rle*|*RLE*) dcmdrle "$1" "$ref" ;;
         *) dcmdjpeg "$1" "$ref" ;;
     esac
     echo "$1 $ref" >> "$MANIFEST"
@@ -31,7 +34,8 @@ for s in mono8 mono12 mono16 signed16 rgb8 multi12 multirgb8; do
     # first-order prediction syntax (.70)
     dcmcjpeg +e1 "$src" "$OUT/c/${s}_70.dcm" && add "$OUT/c/${s}_70.dcm"
     # process 14 (.57) with every selection value
-    for sv in 1 2 3 4 5 6 7; do
+    case $s in multi*|signed*) svs="1 5" ;; *) svs="1 2 3 4 5 6 7" ;; esac
+    for sv in $svs; do
         dcmcjpeg +el +sv $sv "$src" "$OUT/c/${s}_57_sv$sv.dcm" && add "$OUT/c/${s}_57_sv$sv.dcm"
     done
     dcmcrle "$src" "$OUT/c/${s}_rle.dcm" && add "$OUT/c/${s}_rle.dcm"
@@ -51,4 +55,11 @@ for f in MR_small_RLE SC_rgb_rle SC_rgb_rle_16bit SC_rgb_rle_16bit_2frame SC_rgb
         add "$OUT/c/pydicom_$f.dcm"
     fi
 done
+if [ -n "$RESTART" ]; then
+    mkdir -p "$OUT/rst"
+    "$RESTART" "$OUT/rst"
+    for f in "$OUT"/rst/*.dcm; do
+        add "$f"
+    done
+fi
 echo "made $(wc -l < "$MANIFEST") pairs"
