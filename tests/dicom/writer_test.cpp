@@ -244,6 +244,10 @@ TEST(Writer, RefusesWithTheMessageAndWritesNothing)
     WriteFile(D + "/short.dcm", Part10(kExplicitLE, Short));
     WriteFile(D + "/cut.dcm", Part10(kExplicitLE, Cut));
     WriteFile(D + "/shortbig.dcm", Part10(kExplicitLE, ShortBig));
+    // Meta information that names explicit VR over an implicit data set.
+    DataSet Implicit(true, false);
+    Implicit.Add(0x0008, 0x0060, "CS", "OT").Add(0x0020, 0x0013, "IS", "1").US(0x0028, 0x0010, 1);
+    WriteFile(D + "/wrongsyntax.dcm", Part10(kExplicitLE, Implicit));
     WriteFile(D + "/ok.dcm", Build(L, {true, "old", false, true}));
     WriteFile(D + "/empty.dcm", Bytes{});
     ::mkdir((D + "/folder.dcm").c_str(), 0755);
@@ -262,6 +266,7 @@ TEST(Writer, RefusesWithTheMessageAndWritesNothing)
         {D + "/short.dcm", "c", "Stream read error"},
         {D + "/cut.dcm", "c", "Stream read error"},
         {D + "/shortbig.dcm", "c", "Stream read error"},
+        {D + "/wrongsyntax.dcm", "c", D + "/wrongsyntax.dcm is not a DICOM file."},
         {D + "/ok.dcm", TooLong,
          "The comment is too long to be saved: with its trailer it takes " +
              std::to_string(dicom::CommentValue(TooLong, kDate).size()) +
