@@ -190,6 +190,11 @@ bool DecodeRLE(const uint8_t* Fragment, size_t Count, uint64_t FrameBytes, TData
                            Segments == Samples * SampleBytes &&
                            (SampleBytes > 1 || (Samples > 1 && Data.PlanarConfiguration == 0));
 
+    // An empty frame has no buffer to write through.
+    if (FrameBytes == 0) {
+        Pixels.clear();
+        return true;
+    }
     // Every byte of the frame is written below, so no clearing first.
     Pixels.resize(FrameBytes);
     std::unique_ptr<uint8_t[]> Planes;
