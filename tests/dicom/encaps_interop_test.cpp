@@ -3,10 +3,12 @@
 // tests/interop/encaps_make.sh; the folder is given in VARNELO_ENCAPS_DATA.
 #include "encaps.h"
 #include "encaps_support.h"
+#include "loader.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -59,4 +61,34 @@ TEST(EncapsInterop, FirstFrameMatchesDcmtk)
     EXPECT_GT(Lossless, 40);
     EXPECT_GT(Rle, 10);
     EXPECT_GT(Split, 5);
+}
+
+// The whole load with its preview: each compressed file looks exactly like
+// its DCMTK-decompressed twin.
+TEST(EncapsInterop, RendersLikeTheDecompressedFile)
+{
+    const auto List = Pairs();
+    ASSERT_GT(List.size(), 50u) << "no manifest in VARNELO_ENCAPS_DATA";
+    int Drawn = 0;
+    for (const auto& [Compressed, Reference] : List) {
+        SCOPED_TRACE(Compressed);
+        dicom::TBitmap A, B;
+        dicom::THeaderData HA, HB;
+        dicom::TLoadInfo IA, IB;
+        const bool OkA = dicom::LoadDICOMFile(Compressed, A, HA, &IA);
+        const bool OkB = dicom::LoadDICOMFile(Reference, B, HB, &IB);
+        EXPECT_EQ(OkA, OkB);
+        EXPECT_EQ(IA.RenderResult, IB.RenderResult);
+        ASSERT_EQ(A.Width(), B.Width());
+        ASSERT_EQ(A.Height(), B.Height());
+        ASSERT_EQ(A.BitsPerPixel(), B.BitsPerPixel());
+        EXPECT_TRUE(A.ColourTable() == B.ColourTable());
+        size_t Diffs = 0;
+        const size_t RowBytes = static_cast<size_t>(A.Width()) * (A.BitsPerPixel() / 8);
+        for (int Y = 0; Y < A.Height(); ++Y)
+            Diffs += std::memcmp(A.Row(Y), B.Row(Y), RowBytes) != 0;
+        EXPECT_EQ(Diffs, 0u) << "rows that differ";
+        Drawn += !A.Empty();
+    }
+    EXPECT_GT(Drawn, 70);
 }
