@@ -573,7 +573,15 @@ void TTMyAbout::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
-void TTMyAbout::mousePressEvent(QMouseEvent* event) { Image1MouseDown(event->position().toPoint()); }
+// A press the controls left unused arrives here. Only one on the card itself
+// (or on a disabled control, which lets the press through) counts: a press on
+// a label or picture without a handler does nothing.
+void TTMyAbout::mousePressEvent(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  QWidget* under = childAt(pos);
+  if (under && under != Image1 && under->isEnabled()) return;
+  Image1MouseDown(pos);
+}
 
 // Keys reach the form before its controls.
 bool TTMyAbout::eventFilter(QObject* watched, QEvent* event) {

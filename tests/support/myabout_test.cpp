@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "controls.h"
@@ -350,4 +351,33 @@ TEST(AboutBox, WhiteCardWhenGradientFallsBack) {
   EXPECT_EQ(card.pixelColor(217, 320), QColor(Qt::white));
   EXPECT_EQ(card.pixelColor(0, 0), QColor(0, 0, 128));
   delete box;
+}
+
+// A press on a label does nothing; on the card, or through the disabled
+// legal notice, it closes.
+TEST(AboutBox, PressesOnControlsAndCard) {
+  struct Case {
+    const char* where;
+    std::function<QWidget*(TTMyAbout*)> target;
+    bool closes;
+  };
+  const std::vector<Case> cases = {
+      {"description", [](TTMyAbout* b) -> QWidget* { return b->Label1; }, false},
+      {"version label", [](TTMyAbout* b) -> QWidget* { return b->Label2; }, false},
+      {"logo", [](TTMyAbout* b) -> QWidget* { return b->Image2; }, false},
+      {"legal notice", [](TTMyAbout* b) -> QWidget* { return b->Memo1->viewport(); }, true},
+      {"card", [](TTMyAbout* b) -> QWidget* { return b->Image1; }, true},
+  };
+  for (const Case& c : cases) {
+    QPointer<TTMyAbout> box = new TTMyAbout;
+    TAboutInfo info = MainWindowInfo();
+    info.TitleLink.clear();
+    box->ApplyAboutInfo(info);
+    box->show();
+    QWidget* target = c.target(box);
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    EXPECT_EQ(box->Timer3->isActive(), c.closes) << c.where;
+    EXPECT_EQ(box->isVisible(), !c.closes) << c.where;
+    delete box;
+  }
 }
