@@ -219,7 +219,7 @@ TEST(AboutBox, TitleLinkAndPresses) {
   EXPECT_EQ(opened.size(), 2);
   EXPECT_TRUE(box->Timer3->isActive());  // closing
   EXPECT_EQ(box->result(), QDialog::Accepted);
-  EXPECT_TRUE(WaitDestroyed(box, 3000));
+  EXPECT_TRUE(WaitDestroyed(box, 5000));
 
   // Without a title link every press closes.
   box = new TTMyAbout;
@@ -231,7 +231,7 @@ TEST(AboutBox, TitleLinkAndPresses) {
   box->Image1MouseDown(box->TitleRect().center());
   EXPECT_EQ(opened.size(), 2);
   EXPECT_TRUE(box->Timer3->isActive());
-  EXPECT_TRUE(WaitDestroyed(box, 3000));
+  EXPECT_TRUE(WaitDestroyed(box, 5000));
 }
 
 TEST(AboutBox, LinkLabelsTurnPurple) {
@@ -286,7 +286,7 @@ TEST(AboutBox, ScrollerOffsetWrapsAndSurvivesSecondBox) {
   EXPECT_EQ(differences, 0);
 
   box->FormHide();
-  EXPECT_TRUE(WaitDestroyed(box, 3000));
+  EXPECT_TRUE(WaitDestroyed(box, 5000));
   EXPECT_EQ(TTMyAbout::ScrollerOffset(), 50);
 
   box = new TTMyAbout;
@@ -319,7 +319,7 @@ TEST(AboutBox, SplashClosesItselfAndReleases) {
   EXPECT_TRUE(closeHidden);
   EXPECT_FALSE(seen->isVisible());
   // The fade takes 51 steps of 20 ms, then the box is gone.
-  EXPECT_TRUE(WaitDestroyed(seen, 4000));
+  EXPECT_TRUE(WaitDestroyed(seen, 5000));
 }
 
 TEST(AboutBox, EscapeClosesAboutAndSplashEarly) {
