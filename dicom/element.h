@@ -9,7 +9,16 @@
 
 namespace dicom {
 
-enum TCompressionKind : uint8_t { ckNone = 0, ckLosslessJPEG = 1, ckJPEG = 2, ckRLE = 3, ckDeflate = 4 };
+enum TCompressionKind : uint8_t {
+    ckNone = 0,
+    ckLosslessJPEG = 1,
+    ckJPEG = 2,
+    ckRLE = 3,
+    ckDeflate = 4,
+    // What a frame's own stream turns out to be under a JPEG syntax.
+    ckJPEGLS = 5,
+    ckJPEG2000 = 6,
+};
 
 // How the data set being walked is encoded. Each walk owns one; (0002,0010)
 // changes it in mid-walk and the elements after it follow the change.

@@ -1,6 +1,7 @@
 #include "encaps.h"
 
 #include "extrout.h"
+#include "jpegext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -274,6 +275,12 @@ bool DecodeCompressedFrame(TData28& Data, const TransferSyntaxState& TS)
         break;
     case ckRLE:
         Result = DecodeRLE(Frame.data(), Frame.size(), FrameBytes, Data);
+        break;
+    case ckJPEGLS:
+        Result = DecodeJPEGLS(Frame.data(), Frame.size(), Data);
+        break;
+    case ckJPEG2000:
+        Result = DecodeJPEG2000(Frame.data(), Frame.size(), Data);
         break;
     default:
         break;

@@ -1,6 +1,7 @@
 #include "loader.h"
 
 #include "errors.h"
+#include "jpegext.h"
 #include "render.h"
 
 #include <cerrno>
@@ -169,6 +170,9 @@ TPhotometric PhotometricFromString(const std::string& Text)
         return pmPalette;
     if (T == "YBR_FULL_422")
         return pmYBRFull422;
+    // JPEG 2000 only: its decoder undoes the colour transform.
+    if (T == "YBR_RCT" || T == "YBR_ICT")
+        return pmRGB;
     return pmOther;
 }
 
@@ -272,9 +276,13 @@ bool LoadDICOMFile(const std::string& FileName, TBitmap& Bitmap, THeaderData& He
     if (Data.PixelData == nullptr)
         return false;
     Data.PixelData->Stream = &File;
-    if (TS.Compressed)
+    // The frame's own stream decides its decoder (files carry wrong UIDs).
+    TransferSyntaxState FrameTS = TS;
+    if (TS.Compressed) {
         Data.PixelData->SkipToFirstFragment();
-    const int32_t Rendered = RenderImage(Data, Bitmap, TS);
+        FrameTS.Compression = FrameCompression(*Data.PixelData, TS);
+    }
+    const int32_t Rendered = RenderImage(Data, Bitmap, FrameTS);
     if (Info != nullptr) {
         Info->RenderResult = Rendered;
         Info->Data.FrameSize = Data.FrameSize;

@@ -36,6 +36,8 @@ const char* CompressionName(dicom::TCompressionKind K)
     case dicom::ckJPEG: return "ckJPEG";
     case dicom::ckRLE: return "ckRLE";
     case dicom::ckDeflate: return "ckDeflate";
+    case dicom::ckJPEGLS: return "ckJPEGLS";
+    case dicom::ckJPEG2000: return "ckJPEG2000";
     }
     return "?";
 }

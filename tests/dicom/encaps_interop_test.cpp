@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -91,4 +92,37 @@ TEST(EncapsInterop, RendersLikeTheDecompressedFile)
         Drawn += !A.Empty();
     }
     EXPECT_GT(Drawn, 70);
+}
+
+// JPEG-LS and JPEG 2000 (GDCM-made and pydicom's), and streams under the
+// wrong UID: each renders like its reference (GDCM's decompression, or the
+// same stream under its right UID), lossy ones within 2 grey levels.
+TEST(EncapsInterop, RendersJpegLsAndJpeg2000LikeTheReference)
+{
+    const char* Dir = std::getenv("VARNELO_ENCAPS_DATA");
+    ASSERT_NE(Dir, nullptr);
+    std::ifstream In(std::string(Dir) + "/manifest_ext.txt");
+    std::string Compressed, Reference;
+    int Tolerance, Count = 0;
+    while (In >> Compressed >> Reference >> Tolerance) {
+        SCOPED_TRACE(Compressed);
+        ++Count;
+        dicom::TBitmap A, B;
+        dicom::THeaderData HA, HB;
+        dicom::TLoadInfo IA, IB;
+        ASSERT_TRUE(dicom::LoadDICOMFile(Compressed, A, HA, &IA));
+        ASSERT_TRUE(dicom::LoadDICOMFile(Reference, B, HB, &IB));
+        ASSERT_FALSE(A.Empty());
+        ASSERT_EQ(A.Width(), B.Width());
+        ASSERT_EQ(A.Height(), B.Height());
+        ASSERT_EQ(A.BitsPerPixel(), B.BitsPerPixel());
+        EXPECT_TRUE(A.ColourTable() == B.ColourTable());
+        int Worst = 0;
+        const size_t RowBytes = static_cast<size_t>(A.Width()) * (A.BitsPerPixel() / 8);
+        for (int Y = 0; Y < A.Height(); ++Y)
+            for (size_t X = 0; X < RowBytes; ++X)
+                Worst = std::max(Worst, std::abs(A.Row(Y)[X] - B.Row(Y)[X]));
+        EXPECT_LE(Worst, Tolerance);
+    }
+    EXPECT_GT(Count, 20);
 }

@@ -62,4 +62,50 @@ if [ -n "$RESTART" ]; then
         add "$f"
     done
 fi
-echo "made $(wc -l < "$MANIFEST") pairs"
+# JPEG-LS and JPEG 2000: GDCM-made variants and pydicom's files, with GDCM's
+# decompression as the reference; "compressed reference tolerance" lines.
+EXT="$OUT/manifest_ext.txt"
+: > "$EXT"
+mkdir -p "$OUT/ext"
+ext() { # COMPRESSED TOLERANCE
+    ref="$OUT/ref/$(basename "$1")"
+    if gdcmconv --raw "$1" "$ref" 2>/dev/null; then
+        echo "$1 $ref $2" >> "$EXT"
+    fi
+}
+for s in mono8 mono12 mono16 signed16 rgb8 multi12; do
+    src="$OUT/src/$s.dcm"
+    gdcmconv --jpegls "$src" "$OUT/ext/${s}_jls.dcm" && ext "$OUT/ext/${s}_jls.dcm" 0
+    gdcmconv --j2k "$src" "$OUT/ext/${s}_j2k.dcm" && ext "$OUT/ext/${s}_j2k.dcm" 0
+done
+for s in mono12 mono16 signed16; do
+    gdcmconv --j2k --lossy -q 40 "$OUT/src/$s.dcm" "$OUT/ext/${s}_j2k_lossy.dcm" >/dev/null 2>&1 &&
+        ext "$OUT/ext/${s}_j2k_lossy.dcm" 2
+done
+for s in mono8 rgb8; do
+    gdcmconv --jpegls --lossy -e 2 "$OUT/src/$s.dcm" "$OUT/ext/${s}_jls_lossy.dcm" >/dev/null 2>&1 &&
+        ext "$OUT/ext/${s}_jls_lossy.dcm" 2
+done
+for f in 693_J2KI:2 GDCMJ2K_TextGBR:0 J2K_pixelrep_mismatch:0 JPEG2000:2 MR_small_jp2klossless:0 \
+         MR_small_jpeg_ls_lossless:0; do
+    if [ -f "$PYDATA/${f%:*}.dcm" ]; then
+        cp "$PYDATA/${f%:*}.dcm" "$OUT/ext/pydicom_${f%:*}.dcm"
+        ext "$OUT/ext/pydicom_${f%:*}.dcm" "${f#*:}"
+    fi
+done
+# Streams under the wrong UID: the marker decides. The reference is the
+# same stream under its right UID.
+relabel() { # FROM TO UID
+    "$PY" -c 'import sys, pydicom
+ds = pydicom.dcmread(sys.argv[1])
+ds.file_meta.TransferSyntaxUID = sys.argv[3]
+ds.save_as(sys.argv[2])' "$1" "$2" "$3"
+    echo "$2 $1 0" >> "$EXT"
+}
+relabel "$OUT/c/mono12_57_sv4.dcm" "$OUT/ext/lossless_as_baseline.dcm" 1.2.840.10008.1.2.4.50
+relabel "$OUT/c/rgb8_70.dcm" "$OUT/ext/lossless_as_extended.dcm" 1.2.840.10008.1.2.4.51
+dcmcjpeg +eb "$OUT/src/mono8.dcm" "$OUT/ext/baseline.dcm"
+relabel "$OUT/ext/baseline.dcm" "$OUT/ext/baseline_as_lossless.dcm" 1.2.840.10008.1.2.4.70
+relabel "$OUT/ext/mono16_jls.dcm" "$OUT/ext/jpegls_as_baseline.dcm" 1.2.840.10008.1.2.4.50
+relabel "$OUT/ext/rgb8_j2k.dcm" "$OUT/ext/j2k_as_lossless.dcm" 1.2.840.10008.1.2.4.57
+echo "made $(wc -l < "$MANIFEST") + $(wc -l < "$EXT") pairs"
