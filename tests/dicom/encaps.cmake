@@ -21,3 +21,9 @@ set_tests_properties(encaps_make_data PROPERTIES FIXTURES_SETUP encaps_data TIME
 add_test(NAME encaps_interop COMMAND encaps_interop_tests)
 set_tests_properties(encaps_interop PROPERTIES FIXTURES_REQUIRED encaps_data
   ENVIRONMENT VARNELO_ENCAPS_DATA=${ENCAPS_DATA} TIMEOUT 120)
+
+# JPEG-LS and JPEG 2000 frames; CharLS also makes the test streams.
+pkg_check_modules(ENCAPS_CHARLS REQUIRED IMPORTED_TARGET charls)
+add_executable(encaps_jpegext_tests ${CMAKE_CURRENT_LIST_DIR}/encaps_jpegext_test.cpp)
+target_link_libraries(encaps_jpegext_tests PRIVATE dicom PkgConfig::ENCAPS_CHARLS GTest::gtest_main)
+gtest_discover_tests(encaps_jpegext_tests DISCOVERY_TIMEOUT 60)

@@ -1,0 +1,131 @@
+// JPEG-LS and JPEG 2000 frames, and the choice of decoder by the stream's
+// own markers.
+#include "errors.h"
+#include "jpegext.h"
+
+#include <charls/charls.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace dicom;
+using Bytes = std::vector<uint8_t>;
+
+TEST(JpegStreams, KindByMarkers)
+{
+    struct Case {
+        const char* Name;
+        Bytes Stream;
+        TStreamKind Kind;
+    };
+    const Case Cases[] = {
+        {"baseline", {0xFF, 0xD8, 0xFF, 0xC0, 0, 11}, skJPEG},
+        {"extended after an APP0", {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 1, 2, 0xFF, 0xC1, 0, 11}, skJPEG},
+        {"progressive", {0xFF, 0xD8, 0xFF, 0xC2, 0, 11}, skJPEG},
+        {"lossless after tables", {0xFF, 0xD8, 0xFF, 0xC4, 0, 3, 9, 0xFF, 0xFF, 0xC3, 0, 11}, skLossless},
+        {"JPEG-LS", {0xFF, 0xD8, 0xFF, 0xF7, 0, 11}, skJPEGLS},
+        {"JPEG-LS after a preset segment", {0xFF, 0xD8, 0xFF, 0xF8, 0, 3, 1, 0xFF, 0xF7, 0, 11}, skJPEGLS},
+        {"J2K codestream", {0xFF, 0x4F, 0xFF, 0x51, 0, 41}, skJPEG2000},
+        {"JP2 file", {0, 0, 0, 0x0C, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A, 0}, skJPEG2000},
+        {"scan before any frame", {0xFF, 0xD8, 0xFF, 0xDA, 0, 8}, skOther},
+        {"segment running past the end", {0xFF, 0xD8, 0xFF, 0xE1, 0x7F, 0xFF, 0}, skOther},
+        {"no start of image", {0x12, 0x34, 0xFF, 0xC0}, skOther},
+        {"junk between segments", {0xFF, 0xD8, 0x00, 0xFF, 0xC0}, skOther},
+        {"too short", {0xFF, 0xD8}, skOther},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        EXPECT_EQ(ClassifyStream(C.Stream.data(), C.Stream.size()), C.Kind);
+    }
+}
+
+namespace {
+
+Bytes EncodeJLS(const Bytes& Source, uint32_t W, uint32_t H, int Bits, int Components, charls::interleave_mode Mode)
+{
+    const charls::frame_info Info{W, H, Bits, Components};
+    return charls::jpegls_encoder::encode(Source, Info, Mode);
+}
+
+TData28 Description(uint16_t Rows, uint16_t Columns, uint16_t Samples, uint16_t Bits, uint16_t Planar)
+{
+    TData28 D;
+    D.Rows = Rows;
+    D.Columns = Columns;
+    D.SamplesPerPixel = Samples;
+    D.BitsAllocated = Bits;
+    D.PlanarConfiguration = Planar;
+    return D;
+}
+
+} // namespace
+
+TEST(JpegLS, ColourLayouts)
+{
+    // 5 x 3 RGB: every interleave mode of the stream gives the layout the
+    // description asks for.
+    const uint32_t W = 5, H = 3, N = W * H;
+    std::mt19937 Rng(2);
+    Bytes Pixels(N * 3), Planes(N * 3);
+    for (uint32_t K = 0; K < N; ++K)
+        for (uint32_t C = 0; C < 3; ++C)
+            Planes[C * N + K] = Pixels[K * 3 + C] = static_cast<uint8_t>(Rng());
+    for (auto Mode : {charls::interleave_mode::none, charls::interleave_mode::line, charls::interleave_mode::sample}) {
+        const Bytes Stream = EncodeJLS(Mode == charls::interleave_mode::none ? Planes : Pixels, W, H, 8, 3, Mode);
+        for (uint16_t Planar : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(Mode) << " planar " << Planar);
+            TData28 D = Description(H, W, 3, 8, Planar);
+            ASSERT_TRUE(DecodeJPEGLS(Stream.data(), Stream.size(), D));
+            EXPECT_EQ(D.Pixels, Planar ? Planes : Pixels);
+        }
+    }
+}
+
+TEST(JpegLS, SampleWidths)
+{
+    const uint32_t W = 7, H = 4;
+    std::mt19937 Rng(3);
+    std::vector<uint16_t> Words(W * H);
+    for (auto& V : Words)
+        V = static_cast<uint16_t>(Rng() & 0xFFF);
+    Bytes Raw(Words.size() * 2);
+    std::memcpy(Raw.data(), Words.data(), Raw.size());
+    const Bytes Stream = EncodeJLS(Raw, W, H, 12, 1, charls::interleave_mode::none);
+    // 12-bit samples into 16-bit words, and into 32-bit ones.
+    TData28 D16 = Description(H, W, 1, 16, 0);
+    ASSERT_TRUE(DecodeJPEGLS(Stream.data(), Stream.size(), D16));
+    EXPECT_EQ(D16.Pixels, Raw);
+    TData28 D32 = Description(H, W, 1, 32, 0);
+    ASSERT_TRUE(DecodeJPEGLS(Stream.data(), Stream.size(), D32));
+    for (size_t I = 0; I < Words.size(); ++I) {
+        uint32_t V;
+        std::memcpy(&V, &D32.Pixels[4 * I], 4);
+        EXPECT_EQ(V, Words[I]);
+    }
+    // An image that does not match the description is refused.
+    TData28 Wrong = Description(H + 1, W, 1, 16, 0);
+    EXPECT_FALSE(DecodeJPEGLS(Stream.data(), Stream.size(), Wrong));
+    TData28 Packed = Description(H, W, 1, 12, 0);
+    EXPECT_FALSE(DecodeJPEGLS(Stream.data(), Stream.size(), Packed));
+}
+
+TEST(JpegExtensions, LibraryFailuresCarryTheirMessage)
+{
+    TData28 D = Description(4, 4, 1, 8, 0);
+    Bytes Bad = {0xFF, 0xD8, 0xFF, 0xF7, 0x00, 0x0B, 0x08, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xD9};
+    try {
+        DecodeJPEGLS(Bad.data(), Bad.size(), D);
+        FAIL() << "no error raised";
+    } catch (const EJPEGError& E) {
+        EXPECT_EQ(std::string(E.what()).rfind("JPEG-LS error #", 0), 0u) << E.what();
+    }
+    Bytes J2K = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x29};
+    J2K.resize(64, 0xEE);
+    try {
+        DecodeJPEG2000(J2K.data(), J2K.size(), D);
+        FAIL() << "no error raised";
+    } catch (const EJPEGError& E) {
+        EXPECT_EQ(std::string(E.what()).rfind("JPEG 2000 error: ", 0), 0u) << E.what();
+        EXPECT_GT(std::string(E.what()).size(), 20u);
+    }
+}
