@@ -121,15 +121,31 @@ void StretchSamples(const T* Src, uint64_t Count, uint8_t* Out, T Min, T Max, co
     }
 }
 
-// The 16-bit table of display values for Min..Max: one division per value
-// in the range instead of one per sample.
-std::vector<uint8_t> StretchTable(int32_t Min, int32_t Max)
+// MulDiv(K, 255, Range) for K = 0..Range, stepped without a division:
+// (2 x 255 x K + Range) div (2 x Range) grows as the remainder wraps.
+template <typename F>
+void ForEachStretch(int32_t Range, F Put)
 {
-    const int32_t Range = Max - Min;
-    std::vector<uint8_t> Lut(static_cast<size_t>(Range) + 1);
-    for (int32_t K = 0; K <= Range; ++K)
-        Lut[static_cast<size_t>(K)] = static_cast<uint8_t>(MulDiv(K, 255, Range));
-    return Lut;
+    int64_t Q = 0, Rem = Range;
+    const int64_t Den = 2 * int64_t(Range);
+    for (int32_t K = 0; K <= Range; ++K) {
+        Put(K, static_cast<uint8_t>(Q));
+        Rem += 510;
+        while (Rem >= Den) {
+            Rem -= Den;
+            ++Q;
+        }
+    }
+}
+
+// Display values of Min..Max, indexed by sample - Min: one table load per
+// sample instead of a division.
+template <typename T>
+std::vector<uint8_t> StretchTable(T Min, T Max)
+{
+    std::vector<uint8_t> Table(static_cast<size_t>(int32_t(Max) - int32_t(Min)) + 1);
+    ForEachStretch(int32_t(Max) - int32_t(Min), [&](int32_t K, uint8_t Q) { Table[static_cast<size_t>(K)] = Q; });
+    return Table;
 }
 
 template <typename T>
@@ -160,8 +176,9 @@ void StretchFrame(const T* Src, uint64_t Count, uint8_t* Out)
     T Min = 0, Max = 0;
     MinMax(Src, Count, Min, Max);
     std::vector<uint8_t> Lut;
-    if (sizeof(T) <= 2 && Max != Min)
-        Lut = StretchTable(Min, Max);
+    if constexpr (sizeof(T) <= 2)
+        if (Max != Min)
+            Lut = StretchTable(Min, Max);
     StretchSamples(Src, Count, Out, Min, Max, Lut.empty() ? nullptr : Lut.data());
 }
 
@@ -448,6 +465,67 @@ void DecodeJPEGToBitmap(const uint8_t* Stream, size_t Count, TPhotometric Photom
 
 namespace {
 
+// The common case of a 16-bit greyscale frame in the file, read in blocks of
+// whole rows: once for the minimum and maximum, once to map into the bitmap.
+// The second read comes from the page cache, which costs far less than a
+// frame-sized buffer of fresh memory. Gives -1 on a read error, 1 otherwise.
+template <typename T>
+int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap& Out, int W)
+{
+    const int Rows = Data.Rows, Columns = Data.Columns;
+    const bool Swap = TS.BigEndian && Data.PixelData->VRString() == "OW";
+    const int Shift = int(Data.BitsStored) - int(Data.HighBit) - 1;
+    // 64 KiB: large enough for the stream to read it straight in, small
+    // enough to come from the heap and stay in the cache.
+    const int BlockRows = std::max(1, 32768 / Columns);
+    const size_t BlockSamples = size_t(BlockRows) * Columns;
+    auto Block = std::make_unique_for_overwrite<T[]>(BlockSamples);
+    TStream& Stream = *Data.PixelData->Stream;
+
+    // Reads rows [Row, Row + Count) into Block as samples ready for use.
+    const auto Load = [&](int Row, int Count) {
+        const size_t Want = size_t(Count) * Columns * 2;
+        Stream.Seek(Data.PixelData->ValueOffset + int64_t(Row) * Columns * 2);
+        const size_t Got = Stream.Read(Block.get(), Want);
+        std::memset(reinterpret_cast<uint8_t*>(Block.get()) + Got, 0, Want - Got);
+        const size_t N = size_t(Count) * Columns;
+        if (Swap)
+            extrout::SwapBytes16(Block.get(), Block.get(), N);
+        if (Shift > 0) {
+            auto* S = reinterpret_cast<uint16_t*>(Block.get());
+            for (size_t I = 0; I < N; ++I)
+                S[I] = static_cast<uint16_t>(S[I] << Shift);
+        }
+        return N;
+    };
+
+    T Min = 0, Max = 0;
+    try {
+        for (int Row = 0; Row < Rows; Row += BlockRows) {
+            const size_t N = Load(Row, std::min(BlockRows, Rows - Row));
+            T Lo = 0, Hi = 0;
+            MinMax(Block.get(), N, Lo, Hi);
+            Min = Row == 0 ? Lo : std::min(Min, Lo);
+            Max = Row == 0 ? Hi : std::max(Max, Hi);
+        }
+        std::vector<uint8_t> Lut;
+        if (Max != Min)
+            Lut = StretchTable(Min, Max);
+        Out.SetSize(W, Rows, 8);
+        MakeGreyColourTable(Out.ColourTable(), Data.Photometric);
+        for (int Row = 0; Row < Rows; Row += BlockRows) {
+            const int Count = std::min(BlockRows, Rows - Row);
+            Load(Row, Count);
+            for (int R = 0; R < Count; ++R)
+                StretchSamples(Block.get() + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max,
+                               Lut.empty() ? nullptr : Lut.data());
+        }
+    } catch (const EDicomError&) {
+        return -1;
+    }
+    return 1;
+}
+
 int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
 {
     if (!Data.PixelData)
@@ -477,6 +555,17 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
     const int OutBytes = Grey ? 1 : 3;
     if (!(TS.Compressed && TS.Compression == ckJPEG) && uint64_t(Rows) * W * OutBytes > kMaxFrameBytes)
         return -1;
+
+    if (!TS.Compressed && Grey && Samples == 1 && Bits == 16) {
+        if (Data.PixelData->Stream == nullptr)
+            return -1;
+        TBitmap Out;
+        const int32_t Result = Data.PixelSigned ? RenderGrey16<int16_t>(Data, TS, Out, W)
+                                                : RenderGrey16<uint16_t>(Data, TS, Out, W);
+        if (Result == 1)
+            Bitmap = std::move(Out);
+        return Result;
+    }
 
     TFrame Frame;
     if (!ReadFrame(Data, TS, 1, Bytes, Frame))
