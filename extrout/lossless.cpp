@@ -493,7 +493,9 @@ bool TReconstructor<T, Step>::Run(uint64_t& WrittenOut)
     const uint64_t Width = RowLen / Step;                       // units per line
     // A restart interval counts MCUs: one pixel of every component.
     const uint64_t Interval = S.RI == 0 ? 0 : static_cast<uint64_t>(S.RI) * (Step == 1 ? S.Nf : 1);
-    const int32_t Initial = static_cast<int32_t>(1u << ((S.P - S.Pt - 1) & 31));
+    // Unsigned: a nonsense precision can make this 2^31, and the sample
+    // only keeps the low bits of the sum anyway.
+    const uint32_t Initial = 1u << ((S.P - S.Pt - 1) & 31);
     // The widest a sample's code and extra bits get is 31 bits.
     constexpr uint64_t kMaxBytesPerSample = 4;
 
@@ -528,7 +530,7 @@ bool TReconstructor<T, Step>::Run(uint64_t& WrittenOut)
                         WrittenOut = Y * RowLen + U * Step + K;
                         return false;
                     }
-                    Row[U * Step + K] = static_cast<T>(Initial + D);
+                    Row[U * Step + K] = static_cast<T>(Initial + static_cast<uint32_t>(D));
                 }
                 ++U;
                 Fresh = false;

@@ -338,7 +338,7 @@ private:
                     else
                         Pr = Pred(Ss >= 2 && Ss <= 7 ? Ss : 1, Get(I - Comps), Get(I - Xs), Get(I - Xs - Comps));
                     int Df = Difference(T[1 + C]);
-                    Put(I, Pr + Df);
+                    Put(I, (int)((unsigned)Pr + (unsigned)Df)); // Init may be 2^31
                 }
                 Fresh = false;
                 ++Done;
