@@ -29,15 +29,23 @@ png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{printf "%dx%d", $1*16777216+$2*65
 run_packages() { sed 's/#.*//' "$src/scripts/deps.txt" | awk 'NF >= 2 { for (i = 2; i <= NF; i++) if ($i == "run") { print $1; break } }' | sort -u; }
 
 # The Debian package owning each shared library an executable links
-# directly, one per line ("?" + the name when nothing owns it).
-needed_packages() {
-  local exe=$1 lib path owner
+# directly, one per line ("?" + the library when no package owns it).
+needed_packages() { needed_owners "$1" | sort -u; }
+needed_owners() {
+  local exe=$1 lib path map owners resolved=()
+  map=$(ldd "$exe")
   for lib in $(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    path=$(ldd "$exe" | awk -v l="$lib" '$1 == l && $3 ~ /^\// { print $3; exit }')
-    if [ -z "$path" ]; then echo "?$lib"; continue; fi
-    owner=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null || dpkg -S "$path" 2>/dev/null || true)
-    if [ -z "$owner" ]; then echo "?$lib"; else echo "${owner%%:*}" | sed 's/,.*//'; fi
-  done | sort -u
+    path=$(awk -v l="$lib" '$1 == l && $3 ~ /^\// { print $3; exit }' <<<"$map")
+    if [ -z "$path" ]; then echo "?$lib"; else resolved+=("$(readlink -f "$path")"); fi
+  done
+  [ ${#resolved[@]} -gt 0 ] || return 0
+  # dpkg knows a file under the path its package shipped: /usr/lib or /lib.
+  owners=$(dpkg -S "${resolved[@]}" "${resolved[@]#/usr}" 2>/dev/null || true)
+  for path in "${resolved[@]}"; do
+    awk -F': ' -v a="$path" -v b="${path#/usr}" '$NF == a || $NF == b { f = 1 } END { exit !f }' <<<"$owners" ||
+      echo "?$path"
+  done
+  sed 's/:.*//; s/,.*//' <<<"$owners"
 }
 
 check_install() {
