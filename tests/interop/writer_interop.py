@@ -11,6 +11,7 @@ and no target.
 
 usage: writer_interop.py VARNELO_DICOM
 """
+import concurrent.futures
 import glob
 import logging
 import os
@@ -205,18 +206,31 @@ def check_written(name, src, out):
         fail(name, "preamble differs")
 
 
+def produce(work, name, src):
+    """Both writes of one source: to a new name, and over a copy of itself.
+    Each write syncs its file, so they run side by side."""
+    out = os.path.join(work, "out", name)
+    selfdir = os.path.join(work, "self", name)
+    own = os.path.join(selfdir, name)
+    os.makedirs(selfdir)
+    shutil.copy(src, own)
+    r_new = run([TOOL, "comment", src, out, COMMENT])
+    r_self = run([TOOL, "comment", own, own, "-"], input=COMMENT.encode()) if r_new.returncode == 0 else None
+    return out, selfdir, own, r_new, r_self
+
+
 def main():
     work = tempfile.mkdtemp(prefix="varnelo-writer-interop-")
     try:
         sources = {os.path.basename(p): p for p in sorted(glob.glob(os.path.join(TEST_FILES, "*.dcm")))}
         variants = make_variants(os.path.join(work))
         sources.update(variants)
-        outdir = os.path.join(work, "out")
-        os.mkdir(outdir)
+        os.mkdir(os.path.join(work, "out"))
+        with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+            written = {name: pool.submit(produce, work, name, src) for name, src in sources.items()}
         accepted, refused = [], []
         for name, src in sorted(sources.items()):
-            out = os.path.join(outdir, name)
-            r = run([TOOL, "comment", src, out, COMMENT])
+            out, selfdir, own, r, r_self = written[name].result()
             message = r.stderr.decode(errors="replace").strip()
             if r.returncode != 0:
                 refused.append((name, message))
@@ -233,13 +247,8 @@ def main():
             check_written(name, src, out)
 
             # Over the source itself: same bytes but for the date and time.
-            selfdir = os.path.join(work, "self")
-            os.mkdir(selfdir)
-            own = os.path.join(selfdir, name)
-            shutil.copy(src, own)
-            r = run([TOOL, "comment", own, own, "-"], input=COMMENT.encode())
-            if r.returncode != 0:
-                fail(name, "writing over the source failed: " + r.stderr.decode(errors="replace"))
+            if r_self.returncode != 0:
+                fail(name, "writing over the source failed: " + r_self.stderr.decode(errors="replace"))
             else:
                 with open(own, "rb") as f1, open(out, "rb") as f2:
                     a, b = re.sub(DATE, b"DATE", f1.read()), re.sub(DATE, b"DATE", f2.read())
@@ -247,7 +256,6 @@ def main():
                     fail(name, "writing over the source gives other bytes")
                 if os.listdir(selfdir) != [name]:
                     fail(name, f"left behind: {os.listdir(selfdir)}")
-            shutil.rmtree(selfdir)
         print(f"accepted {len(accepted)}: {' '.join(accepted)}")
         for name, message in refused:
             print(f"refused {name}: {message}")
