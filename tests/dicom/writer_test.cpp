@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@ const TLayout kLayouts[] = {
     {"implicit", true, false, true},      {"explicitLE", false, false, true}, {"explicitBE", false, true, true},
     {"bareImplicit", true, false, false}, {"bareLE", false, false, false},    {"bareBE", false, true, false},
 };
+
+void PrintTo(const TLayout& L, std::ostream* Os) { *Os << L.Name; }
 
 const char* SyntaxOf(const TLayout& L) { return L.Implicit ? kImplicitLE : L.Big ? kExplicitBE : kExplicitLE; }
 
