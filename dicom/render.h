@@ -31,6 +31,12 @@ int32_t MulDiv(int32_t A, int32_t B, int32_t C);
 // interleaved samples.
 bool PlanarToInterleaved(uint8_t* Frame, int Planes, int SampleBytes, uint64_t Count);
 
+// Display values of Count 16-bit samples (read as signed or unsigned) in
+// Min..Max, Max > Min: (sample - Min) x 255 / (Max - Min), to the nearest,
+// halves up. Vector lanes where the processor has them, else a table.
+void Stretch16(const uint16_t* Src, size_t Count, int32_t Min, int32_t Max, bool Signed, uint8_t* Out,
+               bool AllowVector = true);
+
 // Y, Cb, Cr (or Y0, Y1, Cb, Cr with Is422) groups from Count source bytes to
 // R, G, B triples in Dest (DestCount bytes). False when Dest is too small.
 bool ConvertYBRToRGB(const uint8_t* Source, uint8_t* Dest, uint64_t DestCount, bool Is422, uint64_t Count);

@@ -31,6 +31,8 @@ bool WriteRows(std::FILE* F, int Width, int Height, bool Indexed, const png_colo
         return false;
     }
     png_init_io(Png, F);
+    // Previews are throwaway pictures: speed matters more than size.
+    png_set_compression_level(Png, 1);
     png_set_IHDR(Png, Info, static_cast<png_uint_32>(Width), static_cast<png_uint_32>(Height), 8,
                  Indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -507,6 +507,35 @@ TEST(RenderHelpers, MulDivRoundsHalvesAwayFromZero)
         EXPECT_EQ(MulDiv(C.A, C.B, C.C), C.R) << C.A << "*" << C.B << "/" << C.C;
 }
 
+// Vector lanes and table give MulDiv's value for every sample of a range.
+TEST(RenderHelpers, StretchIsExactForEveryRange)
+{
+    const struct {
+        int32_t Min, Max;
+        bool Signed;
+    } Ranges[] = {
+        {0, 1, false}, {0, 2, false}, {5, 8, false}, {0, 255, false}, {0, 256, false}, {100, 4195, false},
+        {1, 65535, false}, {0, 65535, false}, {12345, 54321, false}, {-1024, 3071, true}, {-32768, 32767, true},
+        {-1000, 1000, true}, {-3, -1, true}, {-32768, -32767, true},
+    };
+    std::mt19937 Rng(3);
+    for (const auto& R : Ranges) {
+        SCOPED_TRACE(std::to_string(R.Min) + ".." + std::to_string(R.Max));
+        std::vector<uint16_t> Src;
+        for (int32_t V = R.Min; V <= R.Max; ++V)
+            Src.push_back(static_cast<uint16_t>(V));
+        std::shuffle(Src.begin(), Src.end(), Rng);
+        for (bool Vector : {true, false}) {
+            std::vector<uint8_t> Out(Src.size());
+            Stretch16(Src.data(), Src.size(), R.Min, R.Max, R.Signed, Out.data(), Vector);
+            for (size_t I = 0; I < Src.size(); ++I) {
+                const int32_t V = R.Signed ? int32_t(int16_t(Src[I])) : int32_t(Src[I]);
+                ASSERT_EQ(Out[I], MulDiv(V - R.Min, 255, R.Max - R.Min)) << "sample " << V << (Vector ? " vector" : " table");
+            }
+        }
+    }
+}
+
 TEST(RenderHelpers, PlanarToInterleaved)
 {
     std::vector<uint8_t> F = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
