@@ -388,7 +388,7 @@ inline int32_t Predict(int32_t Ra, int32_t Rb, int32_t Rc)
 }
 
 // Reconstructs one frame: Step is the number of interleaved components with
-// chains of their own (3 for 8-bit colour, else 1).
+// chains of their own (3 for colour, else 1).
 template <typename T, int Step>
 class TReconstructor {
 public:
@@ -631,8 +631,11 @@ bool DecodeLosslessJPEG(const uint8_t* Source, uint8_t* Output, size_t Capacity,
             return false;
         if (Samples == 0)
             return true;
+        // Three components keep three prediction chains at any precision,
+        // as T.81 has them: one chain through interleaved colour samples
+        // would predict red from blue.
         if (S.P != 8)
-            return Reconstruct<uint16_t, 1>(S, Output, Samples);
+            return S.Nf == 3 ? Reconstruct<uint16_t, 3>(S, Output, Samples) : Reconstruct<uint16_t, 1>(S, Output, Samples);
         if (S.Nf == 3)
             return Reconstruct<uint8_t, 3>(S, Output, Samples);
         return Reconstruct<uint8_t, 1>(S, Output, Samples);

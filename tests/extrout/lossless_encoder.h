@@ -1,8 +1,7 @@
 // A small lossless JPEG (SOF3) encoder for tests: any precision, one or three
 // components, the seven predictors, restart intervals, and Huffman tables
-// given as BITS/HUFFVAL or made at random. Components of 8-bit colour use
-// tables 1..3 in turn; every other frame is coded as one interleaved stream
-// with the first table.
+// given as BITS/HUFFVAL or made at random. The three components of colour
+// frames use tables 1..3 and keep their own prediction chains.
 #pragma once
 
 #include <algorithm>
@@ -162,7 +161,7 @@ inline std::vector<uint8_t> Encode(const std::vector<int>& Samples, const Spec& 
     O.insert(O.end(), {0xFF, 0xDA});
     Put16(O, 6 + 2 * S.Nf);
     O.push_back(static_cast<uint8_t>(S.Nf));
-    const bool Chains = S.P == 8 && S.Nf == 3;
+    const bool Chains = S.Nf == 3;
     for (int C = 0; C < S.Nf; ++C)
         O.insert(O.end(), {static_cast<uint8_t>(C + 1), static_cast<uint8_t>(Chains ? C << 4 : 0)});
     O.insert(O.end(), {static_cast<uint8_t>(S.Ss), 0, static_cast<uint8_t>(S.Pt)});

@@ -312,8 +312,8 @@ private:
             } else
                 Out[I] = (uint8_t)V;
         };
-        // Per-component chains only for 8-bit colour; else one stream.
-        const int Comps = (!Wide && Nf == 3) ? 3 : 1;
+        // Each of three components has its own chain and table.
+        const int Comps = Nf == 3 ? 3 : 1;
         const uint64_t Units = Xs / Comps; // pixels (or samples) per line
         const uint64_t Interval = RI == 0 ? 0 : (uint64_t)RI * (Comps == 1 ? Nf : 1);
         uint64_t Done = 0, FirstRow = 0;

@@ -204,7 +204,7 @@ TEST(LosslessJPEG, AllPredictorsRoundTrip)
             const int X = 23, Y = 9;
             const auto Img = Image(Rng, X, Y, C.Nf, C.P, 40);
             std::vector<lenc::HuffSpec> Tables;
-            for (int T = 0; T < (C.P == 8 && C.Nf == 3 ? 3 : 1); ++T)
+            for (int T = 0; T < (C.Nf == 3 ? 3 : 1); ++T)
                 Tables.push_back(lenc::RandomTable(Rng));
             const auto Spec = MakeSpec(C.P, C.Nf, X, Y, Ss, Tables);
             const auto R = Fast(lenc::Encode(Img, Spec), OutBytes(Spec));
@@ -250,7 +250,7 @@ TEST(LosslessJPEG, RestartIntervals)
             SCOPED_TRACE(testing::Message() << "P " << C.P << " Nf " << C.Nf << " RI " << C.RI << " Ss " << Ss);
             const int Y = 11;
             const auto Img = Image(Rng, C.X, Y, C.Nf, C.P, 30);
-            std::vector<lenc::HuffSpec> Tables(C.P == 8 && C.Nf == 3 ? 3 : 1, lenc::RandomTable(Rng));
+            std::vector<lenc::HuffSpec> Tables(C.Nf == 3 ? 3 : 1, lenc::RandomTable(Rng));
             auto Spec = MakeSpec(C.P, C.Nf, C.X, Y, Ss, Tables);
             Spec.RI = C.RI;
             const Bytes S = lenc::Encode(Img, Spec);
@@ -324,7 +324,7 @@ TEST(LosslessJPEG, MatchesPlainDecoderOnGeneratedAndDamagedStreams)
         const int Pt = std::uniform_int_distribution<int>(0, 2)(Rng) == 0 ? std::uniform_int_distribution<int>(0, P - 1)(Rng) : 0;
         const int MinLen = std::uniform_int_distribution<int>(0, 1)(Rng) ? 2 : 9;
         std::vector<lenc::HuffSpec> Tables;
-        for (int T = 0; T < (P == 8 && Nf == 3 ? 3 : 1); ++T)
+        for (int T = 0; T < (Nf == 3 ? 3 : 1); ++T)
             Tables.push_back(lenc::RandomTable(Rng, MinLen));
         auto Spec = MakeSpec(P, Nf, X, Y, Ss, Tables);
         Spec.Pt = Pt;

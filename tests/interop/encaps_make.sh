@@ -29,12 +29,12 @@ add() {
     echo "$1 $ref" >> "$MANIFEST"
 }
 
-for s in mono8 mono12 mono16 signed16 rgb8 multi12 multirgb8; do
+for s in mono8 mono12 mono16 signed16 rgb8 rgb16 multi12 multirgb8; do
     src="$OUT/src/$s.dcm"
     # first-order prediction syntax (.70)
     dcmcjpeg +e1 "$src" "$OUT/c/${s}_70.dcm" && add "$OUT/c/${s}_70.dcm"
     # process 14 (.57) with every selection value
-    case $s in multi*|signed*) svs="1 5" ;; *) svs="1 2 3 4 5 6 7" ;; esac
+    case $s in multi*|signed*) svs="1 5" ;; rgb16) svs="1 4 7" ;; *) svs="1 2 3 4 5 6 7" ;; esac
     for sv in $svs; do
         dcmcjpeg +el +sv $sv "$src" "$OUT/c/${s}_57_sv$sv.dcm" && add "$OUT/c/${s}_57_sv$sv.dcm"
     done

@@ -72,6 +72,8 @@ def main():
     write(os.path.join(out, "signed16.dcm"), signed, 16, signed=True)
     rgb = np.stack([anatomy(48, 57, 255, rng, 0.03) for _ in range(3)], axis=-1).astype(np.uint8)
     write(os.path.join(out, "rgb8.dcm"), rgb, 8, photometric="RGB")
+    rgb16 = np.stack([anatomy(30, 41, 4095, rng, 0.03) for _ in range(3)], axis=-1).astype(np.uint16)
+    write(os.path.join(out, "rgb16.dcm"), rgb16, 12, photometric="RGB")
     multi = np.stack([anatomy(60, 64, 4095, rng, 0.03) for _ in range(3)]).astype(np.uint16)
     write(os.path.join(out, "multi12.dcm"), multi, 12, frames=3)
     multirgb = np.stack([np.stack([anatomy(40, 44, 255, rng, 0.03) for _ in range(3)], axis=-1)
