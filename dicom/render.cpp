@@ -596,7 +596,7 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
         if (Shift > 0) {
             auto* S = reinterpret_cast<uint16_t*>(Block.get());
             for (size_t I = 0; I < N; ++I)
-                S[I] = static_cast<uint16_t>(S[I] << Shift);
+                S[I] = Shift >= 16 ? 0 : static_cast<uint16_t>(S[I] << Shift); // all bits gone
         }
         return N;
     };
@@ -760,7 +760,7 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
             if (D > 0) {
                 auto* S = reinterpret_cast<uint16_t*>(F);
                 for (uint64_t I = 0; I < N; ++I)
-                    S[I] = static_cast<uint16_t>(S[I] << D);
+                    S[I] = D >= 16 ? 0 : static_cast<uint16_t>(S[I] << D); // all bits gone
             }
         }
         const auto Each = [&](auto Tag) {
