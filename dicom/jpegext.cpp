@@ -267,19 +267,19 @@ bool DecodeJPEG2000(const uint8_t* Stream, size_t Size, TData28& Data)
         Fail();
     if (!opj_read_header(J.Stream, J.Codec, &J.Image) || J.Image == nullptr)
         Fail();
+    // Refuse a mismatch before the library allocates what the stream claims.
+    TLayout L;
+    if (J.Image->numcomps == 0 || J.Image->comps == nullptr ||
+        !LayoutFor(Data, J.Image->x1 - J.Image->x0, J.Image->y1 - J.Image->y0, J.Image->numcomps, L))
+        return false;
     if (!opj_decode(J.Codec, J.Stream, J.Image) || !opj_end_decompress(J.Codec, J.Stream))
         Fail();
 
     const opj_image_t& I = *J.Image;
-    if (I.numcomps == 0 || I.comps == nullptr)
-        return false;
-    TLayout L;
-    if (!LayoutFor(Data, I.comps[0].w, I.comps[0].h, I.numcomps, L))
-        return false;
     for (uint32_t C = 0; C < I.numcomps; ++C) {
         const opj_image_comp_t& Comp = I.comps[C];
         // Subsampled components (YBR 4:2:2 coded as such) do not fit.
-        if (Comp.w != I.comps[0].w || Comp.h != I.comps[0].h || Comp.data == nullptr || Comp.prec > 32)
+        if (Comp.w != Data.Columns || Comp.h != Data.Rows || Comp.data == nullptr || Comp.prec > 32)
             return false;
     }
     Data.Pixels.assign(L.Pixels * L.Samples * L.Width, 0);

@@ -25,5 +25,6 @@ set_tests_properties(encaps_interop PROPERTIES FIXTURES_REQUIRED encaps_data
 # JPEG-LS and JPEG 2000 frames; CharLS also makes the test streams.
 pkg_check_modules(ENCAPS_CHARLS REQUIRED IMPORTED_TARGET charls)
 add_executable(encaps_jpegext_tests ${CMAKE_CURRENT_LIST_DIR}/encaps_jpegext_test.cpp)
+target_include_directories(encaps_jpegext_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(encaps_jpegext_tests PRIVATE dicom PkgConfig::ENCAPS_CHARLS GTest::gtest_main)
 gtest_discover_tests(encaps_jpegext_tests DISCOVERY_TIMEOUT 60)

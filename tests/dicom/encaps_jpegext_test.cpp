@@ -1,11 +1,14 @@
 // JPEG-LS and JPEG 2000 frames, and the choice of decoder by the stream's
 // own markers.
 #include "errors.h"
+#include "encaps_support.h"
 #include "jpegext.h"
 
 #include <charls/charls.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <random>
 
 using namespace dicom;
@@ -127,5 +130,33 @@ TEST(JpegExtensions, LibraryFailuresCarryTheirMessage)
     } catch (const EJPEGError& E) {
         EXPECT_EQ(std::string(E.what()).rfind("JPEG 2000 error: ", 0), 0u) << E.what();
         EXPECT_GT(std::string(E.what()).size(), 20u);
+    }
+}
+
+TEST(Jpeg2000, DecodesAndRefusesMismatches)
+{
+    const std::string Name = "/usr/lib/python3/dist-packages/pydicom/data/test_files/MR_small_jp2klossless.dcm";
+    if (!std::ifstream(Name))
+        GTEST_SKIP() << "python3-pydicom's test files are not installed";
+    auto F = encapstest::Open(Name);
+    TDICOMattribute& P = *F->Data.PixelData;
+    Bytes Stream(P.Length);
+    F->File->Seek(P.ValueOffset);
+    ASSERT_EQ(F->File->Read(Stream.data(), Stream.size()), Stream.size());
+    EXPECT_EQ(FrameCompression(P, F->TS), ckJPEG2000);
+
+    TData28 Good = Description(F->Data.Rows, F->Data.Columns, 1, 16, 0);
+    ASSERT_TRUE(DecodeJPEG2000(Stream.data(), Stream.size(), Good));
+    ASSERT_EQ(Good.Pixels.size(), size_t(F->Data.Rows) * F->Data.Columns * 2);
+    // Not a flat picture.
+    EXPECT_NE(std::count(Good.Pixels.begin(), Good.Pixels.end(), Good.Pixels[0]), long(Good.Pixels.size()));
+
+    struct Shape {
+        int Rows, Samples, Bits;
+    };
+    for (const Shape S : {Shape{F->Data.Rows + 1, 1, 16}, Shape{F->Data.Rows, 3, 16}, Shape{F->Data.Rows, 1, 12}}) {
+        TData28 Bad = Description(static_cast<uint16_t>(S.Rows), F->Data.Columns, static_cast<uint16_t>(S.Samples),
+                                  static_cast<uint16_t>(S.Bits), 0);
+        EXPECT_FALSE(DecodeJPEG2000(Stream.data(), Stream.size(), Bad));
     }
 }
