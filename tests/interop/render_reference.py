@@ -23,6 +23,7 @@ warnings.simplefilter("ignore")
 
 TEST_FILES = "/usr/lib/python3/dist-packages/pydicom/data/test_files"
 UNCOMPRESSED = {"1.2.840.10008.1.2", "1.2.840.10008.1.2.1", "1.2.840.10008.1.2.2"}
+RLE = "1.2.840.10008.1.2.5"
 GREY = ("MONOCHROME1", "MONOCHROME2")
 KNOWN = GREY + ("RGB", "YBR_FULL", "YBR_FULL_422", "PALETTE COLOR")
 
@@ -158,7 +159,7 @@ def uncompressed_sources():
         try:
             ds = pydicom.dcmread(path)
             ts = str(ds.file_meta.TransferSyntaxUID)
-            if "PixelData" not in ds or ts not in UNCOMPRESSED:
+            if "PixelData" not in ds or (ts not in UNCOMPRESSED and ts != RLE):
                 continue
             ds.pixel_array
         except Exception:
@@ -171,7 +172,7 @@ def main():
     ap.add_argument("--tool", required=True)
     args = ap.parse_args()
     work = tempfile.mkdtemp(prefix="varnelo-render-")
-    failures, checked = [], 0
+    failures, checked, exact = [], 0, 0
     try:
         files = list(uncompressed_sources())
         # The deflated 8-bit image, inflated, gives an 8-bit greyscale source.
@@ -181,9 +182,9 @@ def main():
         variants = []
         for path in files:
             base = os.path.splitext(os.path.basename(path))[0]
-            for opt in ("+ti", "+te", "+tb"):
+            for tool, opt in (("dcmconv", "+ti"), ("dcmconv", "+te"), ("dcmconv", "+tb"), ("dcmcrle", "+ff")):
                 out = os.path.join(work, base + opt.replace("+", "_") + ".dcm")
-                if subprocess.run(["dcmconv", opt, path, out], capture_output=True).returncode == 0:
+                if subprocess.run([tool, opt, path, out], capture_output=True).returncode == 0:
                     variants.append(out)
         for path in files + variants:
             ds = pydicom.dcmread(path)
@@ -204,6 +205,7 @@ def main():
                 failures.append(f"{name}: exit {rc}: {err}")
                 continue
             got = read_png(png)
+            exact += 1
             if got.shape != expected.shape:
                 failures.append(f"{name}: size {got.shape} instead of {expected.shape}")
                 continue
@@ -217,7 +219,7 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
     for f in failures:
         print("FAIL", f)
-    print(f"{checked} files checked, {len(failures)} failures")
+    print(f"{checked} files checked ({exact} compared pixel for pixel), {len(failures)} failures")
     return 1 if failures or checked == 0 else 0
 
 
