@@ -1,0 +1,125 @@
+// The main window: browse, preview, header summary, comment, save.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+namespace Ui {
+class TOrvoScrivelUIform;
+}
+namespace dicom {
+class TBitmap;
+}
+
+class QFileSystemModel;
+class QLabel;
+class QPlainTextEdit;
+class QSplitter;
+class QTextEdit;
+class QTreeView;
+class TLinkButton;
+class TMemo;
+class TPreviewImage;
+class TSaveDialog;
+
+// What changed in the file list.
+enum TItemChange { ctText, ctImage, ctState };
+
+// Link colours.
+extern const QColor clRed, clPurple, clBlue, clCream;
+
+// Start-up work that precedes the window: the splash (closes by itself) and
+// the REC cursor in its slot. Needs the application object.
+void Unit1Initialization();
+
+// Wraps a bitmap in an image that owns it, without copying its pixels.
+QImage BitmapToImage(dicom::TBitmap&& Bitmap);
+
+class TOrvoScrivelUIform : public QMainWindow {
+    Q_OBJECT
+public:
+    // Opens the tree and the list on StartFolder (the working folder when
+    // empty); nothing is selected in the list.
+    explicit TOrvoScrivelUIform(const QString& StartFolder = QString(), QWidget* Parent = nullptr);
+    ~TOrvoScrivelUIform() override;
+
+    // Handlers, bound in the constructor.
+    void ShellListView1Change(QObject* Sender, const QModelIndex& Item, TItemChange Change);
+    void ShellTreeView1Change(QObject* Sender, const QModelIndex& Node);
+    void Label2Click(QObject* Sender);
+    void Label3Click(QObject* Sender);
+    void Label5Click(QObject* Sender);
+    void Label4Click(QObject* Sender);
+    void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void FormCanResize(QObject* Sender, int& NewWidth, int& NewHeight, bool& Resize);
+
+    // Loads FileName and shows it; false (window left cleared) when the
+    // loader refuses it. The loader's errors pass through.
+    bool ShowFile(const QString& FileName);
+    void AddSummaryLine(const QString& Label, const QString& Value);
+    // A DICOM date (YYYYMMDD, or YYYY.MM.DD) in the user's short date format;
+    // empty when it is no date.
+    static QString DicomDateToText(const std::string& DicomDate);
+    // The modal about box (true) or the start-up splash (false).
+    static void ShowAbout(bool Modal);
+
+    // The file on display, as the status bar shows it; empty when none.
+    QString StatusText() const;
+
+    // The folder the list shows, and making another one current in the tree.
+    QString ListFolder() const;
+    void OpenFolder(const QString& Path);
+
+    // Whether the list's change notification reaches ShellListView1Change.
+    bool ListChangeBound() const { return FListChangeBound; }
+
+    // The comment field, for dictation and read-aloud: its text with each
+    // line break as CR LF; positions and lengths count a line break as two.
+    QString CommentText() const;
+    void SetCommentSelection(qsizetype Start, qsizetype Length);
+    // Puts Text in place of the selection within the field's limit; returns
+    // the characters put in.
+    qsizetype InsertComment(const QString& Text);
+    TMemo* CommentField() const;
+
+    // Components tests and the speech side reach directly.
+    Ui::TOrvoScrivelUIform* Form() const { return ui.get(); }
+    QFileSystemModel* TreeModel() const { return FTreeModel; }
+    QFileSystemModel* ListModel() const { return FListModel; }
+    TSaveDialog* SaveDialog1() const { return FSaveDialog1; }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void SetStatusText(const QString& Text);
+    void BindListChange();
+    void UnbindListChange();
+    void TreeCurrentChanged(const QModelIndex& Current);
+    void ListActivated(const QModelIndex& Index);
+    int SelectedCount() const;
+    void SetPanel3Height(int Height);
+    void RememberLayout();
+    void UpdateMinimumHeight();
+    void ApplyLook();
+
+    std::unique_ptr<Ui::TOrvoScrivelUIform> ui;
+    QFileSystemModel* FTreeModel = nullptr;
+    QFileSystemModel* FListModel = nullptr;
+    QLabel* FStatusLabel = nullptr;
+    TSaveDialog* FSaveDialog1 = nullptr;
+    QMetaObject::Connection FListSelectionLink, FListRenameLink;
+    bool FListChangeBound = false;
+    // The layout as the resize rule last left it.
+    bool FLayoutReady = false;
+    int FFormHeight = 0;
+    int FPanel1Height = 0;
+    int FPanel3Height = 0;
+};
