@@ -208,7 +208,7 @@ bool DecodeJPEGLS(const uint8_t* Stream, size_t Size, TData28& Data)
     charls_interleave_mode Mode{};
     CheckCharLS(charls_jpegls_decoder_get_interleave_mode(D.D, &Mode));
     TLayout L;
-    if (Info.bits_per_sample < 2 || Info.bits_per_sample > 16 ||
+    if (Info.bits_per_sample < 2 || Info.bits_per_sample > Data.BitsAllocated ||
         !LayoutFor(Data, Info.width, Info.height, static_cast<uint32_t>(Info.component_count), L))
         return false;
     size_t Needed = 0;
@@ -279,7 +279,8 @@ bool DecodeJPEG2000(const uint8_t* Stream, size_t Size, TData28& Data)
     for (uint32_t C = 0; C < I.numcomps; ++C) {
         const opj_image_comp_t& Comp = I.comps[C];
         // Subsampled components (YBR 4:2:2 coded as such) do not fit.
-        if (Comp.w != Data.Columns || Comp.h != Data.Rows || Comp.data == nullptr || Comp.prec > 32)
+        // Samples wider than the description's would lose their top bits.
+        if (Comp.w != Data.Columns || Comp.h != Data.Rows || Comp.data == nullptr || Comp.prec > Data.BitsAllocated)
             return false;
     }
     Data.Pixels.assign(L.Pixels * L.Samples * L.Width, 0);

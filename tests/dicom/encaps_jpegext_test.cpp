@@ -110,6 +110,8 @@ TEST(JpegLS, SampleWidths)
     EXPECT_FALSE(DecodeJPEGLS(Stream.data(), Stream.size(), Wrong));
     TData28 Packed = Description(H, W, 1, 12, 0);
     EXPECT_FALSE(DecodeJPEGLS(Stream.data(), Stream.size(), Packed));
+    TData28 Narrow = Description(H, W, 1, 8, 0);
+    EXPECT_FALSE(DecodeJPEGLS(Stream.data(), Stream.size(), Narrow));
 }
 
 TEST(JpegExtensions, LibraryFailuresCarryTheirMessage)
@@ -154,7 +156,8 @@ TEST(Jpeg2000, DecodesAndRefusesMismatches)
     struct Shape {
         int Rows, Samples, Bits;
     };
-    for (const Shape S : {Shape{F->Data.Rows + 1, 1, 16}, Shape{F->Data.Rows, 3, 16}, Shape{F->Data.Rows, 1, 12}}) {
+    for (const Shape S : {Shape{F->Data.Rows + 1, 1, 16}, Shape{F->Data.Rows, 3, 16}, Shape{F->Data.Rows, 1, 12},
+                          Shape{F->Data.Rows, 1, 8}}) {
         TData28 Bad = Description(static_cast<uint16_t>(S.Rows), F->Data.Columns, static_cast<uint16_t>(S.Samples),
                                   static_cast<uint16_t>(S.Bits), 0);
         EXPECT_FALSE(DecodeJPEG2000(Stream.data(), Stream.size(), Bad));
