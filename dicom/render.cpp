@@ -347,6 +347,10 @@ int DecodeJPEGRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TBi
         return Code == 0 ? JERR_UNKNOWN_MARKER : Code;
     }
     jpeg_create_decompress(&Info);
+    // Progressive and multi-scan streams hold the whole image as
+    // coefficients (two bytes a sample) inside libjpeg; a few hundred bytes
+    // can ask for gigabytes. Past this the library refuses instead.
+    Info.mem->max_memory_to_use = static_cast<long>(kMaxFrameBytes / 2);
     jpeg_mem_src(&Info, Stream, static_cast<unsigned long>(Count));
     jpeg_read_header(&Info, TRUE);
     // Without a JFIF or Adobe marker libjpeg guesses YCbCr for three
@@ -354,6 +358,13 @@ int DecodeJPEGRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TBi
     if (Rgb && Info.num_components == 3 && !Info.saw_JFIF_marker && !Info.saw_Adobe_marker)
         Info.jpeg_color_space = JCS_RGB;
     Info.out_color_space = Grey ? JCS_GRAYSCALE : JCS_RGB;
+    // An image too big to draw is refused from its header, before libjpeg
+    // reads the stream into buffers of that size.
+    jpeg_calc_output_dimensions(&Info);
+    if (uint64_t(Info.output_width) * Info.output_height * (Grey ? 1 : 3) > kMaxFrameBytes) {
+        jpeg_destroy_decompress(&Info);
+        return JERR_IMAGE_TOO_BIG;
+    }
     jpeg_start_decompress(&Info);
     const uint64_t Need = uint64_t(Info.output_width) * Info.output_height * (Grey ? 1 : 3);
     if (Need > kMaxFrameBytes || Info.output_components != (Grey ? 1 : 3)) {
@@ -528,7 +539,7 @@ std::vector<uint32_t> LoadPaletteColourTable(const TData28& Data, const Transfer
         // 8-bit entries may come one per byte (an element Entries bytes long)
         // or one per 16-bit word.
         const bool Packed = C.D.BitsPerEntry == 8 && C.Length < 2 * size_t(C.D.Entries);
-        const size_t Want = std::min<size_t>(Packed ? N : 2 * N, C.Length);
+        const size_t Want = std::min<size_t>(Packed ? (N + 1) & ~size_t(1) : 2 * N, C.Length);
         Raw.assign(Want, 0);
         try {
             Stream->Seek(C.Offset);
@@ -541,8 +552,12 @@ std::vector<uint32_t> LoadPaletteColourTable(const TData28& Data, const Transfer
         const size_t Pick = High != TS.BigEndian ? 1 : 0;
         for (size_t I = 0; I < N; ++I) {
             uint8_t V = 0;
-            if (Packed)
-                V = I < Want ? Raw[I] : 0;
+            if (Packed) {
+                // Packed bytes still travel in 16-bit words: a big-endian
+                // file holds each pair swapped.
+                const size_t At = TS.BigEndian ? I ^ 1 : I;
+                V = At < Want ? Raw[At] : 0;
+            }
             else if (2 * I + Pick < Want)
                 V = Raw[2 * I + Pick];
             Table[I] |= static_cast<uint32_t>(V) << C.Shift;

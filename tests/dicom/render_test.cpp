@@ -282,6 +282,9 @@ TEST(RenderPalette, Lookups)
         }
         if (Packed && B.size() % 2)
             B.push_back(0);
+        if (Packed && Big) // an OW value: big endian swaps each byte pair
+            for (size_t I = 0; I + 1 < B.size(); I += 2)
+                std::swap(B[I], B[I + 1]);
         return Packed ? B : Words(V, Big);
     };
     struct TCase {
@@ -298,6 +301,7 @@ TEST(RenderPalette, Lookups)
         {"8-bit entries packed, odd count", 8, 201, 0, 8, true, false, {1, 200, 250}, {1, 200, 200}},
         {"big-endian words", 8, 256, 0, 16, false, true, {3, 99}, {3, 99}},
         {"big-endian 8-bit entries", 8, 256, 0, 8, false, true, {3, 99}, {3, 99}},
+        {"big-endian packed entries", 8, 256, 0, 8, true, true, {3, 99, 200}, {3, 99, 200}},
         {"first mapped subtracted, clamped below", 8, 100, 50, 16, false, false, {50, 10, 149, 200}, {0, 0, 99, 99}},
         {"16-bit samples within 256 entries", 16, 256, 1000, 16, false, false, {1000, 1100, 5}, {0, 100, 0}},
         {"16-bit samples, 4096 entries", 16, 4096, 0, 16, false, false, {300, 5000, 0}, {300, 4095, 0}},

@@ -99,6 +99,26 @@ def stretch(samples):
     return np.floor(a * 255.0 / (float(hi) - float(lo)) + 0.5).astype(np.uint8)
 
 
+def palette(ds, samples):
+    """DICOM palette lookup: each sample clamped to the mapped range, entry
+    sample - first mapped value. Little-endian files only (big-endian ones
+    are checked against their little-endian source)."""
+    assert ds.is_little_endian
+    channels = []
+    for colour in ("Red", "Green", "Blue"):
+        entries, first, bits = [int(v) for v in ds[f"{colour}PaletteColorLookupTableDescriptor"].value]
+        entries = entries or 65536
+        data = bytes(ds[f"{colour}PaletteColorLookupTableData"].value)
+        if bits == 8 and len(data) < 2 * entries:
+            table = np.frombuffer(data, np.uint8)[:entries]  # one entry per byte
+        else:
+            words = np.frombuffer(data[:2 * entries], "<u2")
+            table = (words >> 8 if bits == 16 else words & 255).astype(np.uint8)
+        index = np.clip(samples.astype(np.int64), first, first + entries - 1) - first
+        channels.append(table[index])
+    return np.stack(channels, axis=-1)
+
+
 def reference(ds):
     """The expected preview as (rows, width, 3) RGB, or None when no picture
     is expected, or "fail" when the load must fail."""
@@ -115,6 +135,8 @@ def reference(ds):
     if int(ds.get("NumberOfFrames", 1) or 1) > 1:
         arr = arr[0]
     arr = arr.reshape(rows, cols, -1)
+    if pm == "PALETTE COLOR":
+        return palette(ds, arr[..., 0])
     if ba == 8:
         disp = arr.astype(np.uint8)
         if pm.startswith("YBR"):
@@ -186,8 +208,34 @@ def main():
                 out = os.path.join(work, base + opt.replace("+", "_") + ".dcm")
                 if subprocess.run([tool, opt, path, out], capture_output=True).returncode == 0:
                     variants.append(out)
+        # Palette images from DCMTK's quantiser: 8-bit entries packed one per
+        # byte (its default), 16-bit entries, and 1000 colours (16-bit samples,
+        # more entries than an indexed bitmap holds); each also in big and
+        # implicit little endian, which must look the same as its source.
+        same_as = {}
+        for path in files:
+            ds = pydicom.dcmread(path, stop_before_pixels=True)
+            if str(ds.PhotometricInterpretation).strip() != "RGB" or int(ds.BitsAllocated) != 8:
+                continue
+            base = os.path.splitext(os.path.basename(path))[0]
+            for tag, opts in (("q8", []), ("q16", ["+pe"]), ("q1000", ["+pc", "1000"])):
+                out = os.path.join(work, f"{base}_{tag}.dcm")
+                if subprocess.run(["dcmquant", *opts, path, out], capture_output=True).returncode != 0:
+                    continue
+                # The model reads little-endian palettes: every copy is held
+                # to the explicit little-endian one.
+                le = os.path.join(work, f"{base}_{tag}_te.dcm")
+                if subprocess.run(["dcmconv", "+te", out, le], capture_output=True).returncode != 0:
+                    continue
+                variants.append(out)
+                same_as[out] = le
+                for opt in ("+tb", "+ti"):
+                    conv = os.path.join(work, f"{base}_{tag}{opt.replace('+', '_')}.dcm")
+                    if subprocess.run(["dcmconv", opt, out, conv], capture_output=True).returncode == 0:
+                        variants.append(conv)
+                        same_as[conv] = le
         for path in files + variants:
-            ds = pydicom.dcmread(path)
+            ds = pydicom.dcmread(same_as.get(path, path))
             expected = reference(ds)
             png = os.path.join(work, "out.png")
             if os.path.exists(png):
