@@ -149,9 +149,9 @@ void CheckValueFits(const std::string& Value, bool ShortLength)
 }
 
 // Every explicit VR is two capital letters. Anything else means the walk
-// is reading the data set in the wrong encoding (a Transfer Syntax UID
-// that does not match the data, say), and an element put in at a place
-// found that way would land inside some value.
+// has lost its way in the data (the data set's first element decides its
+// encoding, but a damaged file can still mislead the walk later), and an
+// element put in at a place found that way would land inside some value.
 bool PlausibleVR(const TDICOMattribute& E, const TransferSyntaxState& TS)
 {
     if (TS.ImplicitVR && E.Group != 0x0002)
@@ -423,6 +423,7 @@ bool WriteDICOMComment(const std::string& SourceName, const std::string& TargetN
         int64_t Resume = -1;
         while (Resume < 0 && Source->Position() < Size) {
             const int64_t Start = Source->Position();
+            CheckDataSetStart(*Source, TS);
             const TDICOMattribute E(*Source, TS);
             if (!PlausibleVR(E, TS))
                 throw EFormatError(SourceName + " is not a DICOM file.");

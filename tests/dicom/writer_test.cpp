@@ -247,10 +247,10 @@ TEST(Writer, RefusesWithTheMessageAndWritesNothing)
     WriteFile(D + "/short.dcm", Part10(kExplicitLE, Short));
     WriteFile(D + "/cut.dcm", Part10(kExplicitLE, Cut));
     WriteFile(D + "/shortbig.dcm", Part10(kExplicitLE, ShortBig));
-    // Meta information that names explicit VR over an implicit data set.
-    DataSet Implicit(true, false);
-    Implicit.Add(0x0008, 0x0060, "CS", "OT").Add(0x0020, 0x0013, "IS", "1").US(0x0028, 0x0010, 1);
-    WriteFile(D + "/wrongsyntax.dcm", Part10(kExplicitLE, Implicit));
+    // An element further on whose VR is no VR: the walk has lost its way.
+    DataSet Garbled(false, false);
+    Garbled.Add(0x0008, 0x0060, "CS", "OT").Add(0x0010, 0x0010, "p?", "Doe").US(0x0028, 0x0010, 1);
+    WriteFile(D + "/wrongsyntax.dcm", Part10(kExplicitLE, Garbled));
     WriteFile(D + "/ok.dcm", Build(L, {true, "old", false, true}));
     WriteFile(D + "/empty.dcm", Bytes{});
     ::mkdir((D + "/folder.dcm").c_str(), 0755);
@@ -292,6 +292,28 @@ TEST(Writer, RefusesWithTheMessageAndWritesNothing)
     // Just below the limit is fine.
     ASSERT_LE(dicom::CommentValue(Limit, kDate).size(), 65534u);
     EXPECT_TRUE(Write(D + "/ok.dcm", D + "/t2.dcm", Limit).Ok);
+}
+
+TEST(Writer, DataSetEncodedOtherwiseThanItsMetaSays)
+{
+    // Meta information that names explicit VR over an implicit data set: the
+    // data set's own bytes decide, and the new element follows them.
+    TTempFolder Dir("mismatch");
+    DataSet Implicit(true, false);
+    Implicit.Add(0x0008, 0x0060, "CS", "OT").Add(0x0020, 0x0013, "IS", "1").US(0x0028, 0x0010, 1);
+    const Bytes Source = Part10(kExplicitLE, Implicit);
+    WriteFile(Dir.Path + "/in.dcm", Source);
+    ASSERT_TRUE(Write(Dir.Path + "/in.dcm", Dir.Path + "/out.dcm", "note").Ok);
+    const Bytes Out = ReadFile(Dir.Path + "/out.dcm");
+    const std::string Value = dicom::CommentValue("note", kDate);
+    DataSet Comment(true, false);
+    Comment.Add(0x0020, 0x4000, "LT", Value);
+    // Everything up to (0028,0010) unchanged, then the implicit comment, then the rest.
+    const size_t Split = Source.size() - 10;
+    Bytes Expected(Source.begin(), Source.begin() + static_cast<long>(Split));
+    Expected.insert(Expected.end(), Comment.bytes().begin(), Comment.bytes().end());
+    Expected.insert(Expected.end(), Source.begin() + static_cast<long>(Split), Source.end());
+    EXPECT_EQ(Out, Expected);
 }
 
 TEST(Writer, LongCommentsWhereTheLengthTakesFourBytes)
