@@ -10,8 +10,9 @@
 #
 # Write speech (16 kHz mono s16le) into DIR/mic.fifo to feed the microphone;
 # the source delivers nothing while the FIFO is idle, so follow speech with
-# silence.  The source is "varnelo_mic"; "varnelo_mic_remap" is a clocked
-# copy of it for tools that need one.
+# silence.  The microphone is "varnelo_mic" (description VarneloMic), the
+# default source: a remapped copy of the pipe source "varnelo_pipe", because
+# a Qt audio source never finishes opening on the bare pipe source.
 set -euo pipefail
 
 cmd=${1:-}
@@ -49,8 +50,8 @@ case "$cmd" in
 .fail
 load-module module-native-protocol-unix auth-anonymous=1 socket=$sock
 load-module module-null-sink sink_name=varnelo_out sink_properties=device.description=VarneloOut
-load-module module-pipe-source source_name=varnelo_mic file=$fifo format=s16le rate=16000 channels=1 source_properties=device.description=VarneloMic
-load-module module-remap-source source_name=varnelo_mic_remap master=varnelo_mic source_properties=device.description=VarneloMicRemap
+load-module module-pipe-source source_name=varnelo_pipe file=$fifo format=s16le rate=16000 channels=1 source_properties=device.description=VarneloPipe
+load-module module-remap-source source_name=varnelo_mic master=varnelo_pipe source_properties=device.description=VarneloMic
 set-default-sink varnelo_out
 set-default-source varnelo_mic
 EOF

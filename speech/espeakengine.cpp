@@ -13,7 +13,9 @@
 namespace {
 
 std::mutex gEngineMutex;
-std::weak_ptr<TEspeakEngine> gEngine;
+// Started once and kept to the end of the process: espeak-ng's terminate call
+// waits forever for a thread of its own, and it holds one global instance.
+std::shared_ptr<TEspeakEngine> gEngine;
 
 struct TRunning {
   TEspeakEngine::TJob* job = nullptr;
@@ -29,8 +31,8 @@ int SynthCallback(short* wav, int count, espeak_EVENT* events) {
   if (job.channel->generation.load() != job.generation) return 1;  // purged
   for (espeak_EVENT* e = events; e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
     if (e->type != espeakEVENT_WORD) continue;
-    if (auto m = r->filter->Map(e->text_position, e->length))
-      job.output->Word(job.stream, std::max<qint64>(0, e->sample), m->position, m->length);
+    for (const auto& m : r->filter->Map(e->text_position, e->length, std::max(0, e->sample)))
+      job.output->Word(job.stream, m.sample, m.position, m.length);
   }
   if (wav && count > 0) {
     job.output->Audio(job.stream, wav, count);
@@ -49,7 +51,7 @@ QString StatusText(espeak_ng_STATUS status) {
 
 std::shared_ptr<TEspeakEngine> TEspeakEngine::Acquire() {
   std::lock_guard lock(gEngineMutex);
-  if (auto e = gEngine.lock()) return e;
+  if (gEngine) return gEngine;
   QString dataPath = OpenSpeechSettings()->value(kVoiceDataPath).toString();
   if (!dataPath.isEmpty() && !QFileInfo(QDir(dataPath).filePath("phondata")).isFile() &&
       !QFileInfo(QDir(dataPath).filePath("espeak-ng-data/phondata")).isFile())
@@ -64,6 +66,8 @@ std::shared_ptr<TEspeakEngine> TEspeakEngine::Acquire() {
     throw ESpeechError(error);
   }
   gEngine = e;
+  // Never destroyed: the worker thread ends with the process.
+  new std::shared_ptr<TEspeakEngine>(e);
   return e;
 }
 
@@ -143,7 +147,6 @@ void TEspeakEngine::Run(std::promise<QString>* started, QString dataPath) {
     }
     Synthesise(job);
   }
-  espeak_ng_Terminate();
 }
 
 void TEspeakEngine::Synthesise(TJob& job) {

@@ -3,6 +3,7 @@
 #include "spsettings.h"
 
 #include <pocketsphinx.h>
+#include <pulse/pulseaudio.h>
 
 #include <QAudioSource>
 #include <QDir>
@@ -35,11 +36,46 @@ TRecoModel RecoModelFromSettings() {
   return m;
 }
 
+QByteArray ServerDefaultSource() {
+  // Qt's default input is not the sound server's: ask the server.
+  struct TQuery {
+    QByteArray name;
+    bool done = false;
+  } q;
+  pa_mainloop* loop = pa_mainloop_new();
+  if (!loop) return {};
+  pa_context* ctx = pa_context_new(pa_mainloop_get_api(loop), "varnelo-speech");
+  if (ctx && pa_context_connect(ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+    pa_operation* op = nullptr;
+    // At most about two seconds for a server that does not answer.
+    for (int i = 0; i < 20 && !q.done; ++i) {
+      if (pa_mainloop_prepare(loop, 100000) < 0 || pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0)
+        break;
+      const pa_context_state_t st = pa_context_get_state(ctx);
+      if (!PA_CONTEXT_IS_GOOD(st)) break;
+      if (st == PA_CONTEXT_READY && !op)
+        op = pa_context_get_server_info(ctx, [](pa_context*, const pa_server_info* info, void* user) {
+          auto* r = static_cast<TQuery*>(user);
+          if (info && info->default_source_name) r->name = info->default_source_name;
+          r->done = true;
+        }, &q);
+    }
+    if (op) pa_operation_unref(op);
+    pa_context_disconnect(ctx);
+  }
+  if (ctx) pa_context_unref(ctx);
+  pa_mainloop_free(loop);
+  return q.name;
+}
+
 QAudioDevice RecoInputDevice() {
   const QByteArray wanted = OpenSpeechSettings()->value(kInputDevice).toByteArray();
   const auto inputs = QMediaDevices::audioInputs();
   for (const auto& d : inputs)
     if (!wanted.isEmpty() && d.id() == wanted) return d;
+  const QByteArray server = ServerDefaultSource();
+  for (const auto& d : inputs)
+    if (!server.isEmpty() && d.id() == server) return d;
   const QAudioDevice def = QMediaDevices::defaultAudioInput();
   if (!def.isNull()) return def;
   return inputs.isEmpty() ? QAudioDevice() : inputs.front();
@@ -107,6 +143,11 @@ private:
 TSpRecoEngine::TSpRecoEngine() { FLoaded = FLoadedPromise.get_future().share(); }
 
 TSpRecoEngine::~TSpRecoEngine() {
+  if (FInputStart.valid() && FInputStart.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    // The input thread is stuck inside the audio backend; leave it behind.
+    FInputThread.release();
+    FInput = nullptr;
+  }
   if (FInput) {
     QMetaObject::invokeMethod(FInput, [this] { FInput->Stop(); delete FInput; }, Qt::BlockingQueuedConnection);
     FInput = nullptr;
@@ -221,8 +262,16 @@ void TSpRecoEngine::WaitLoaded() {
 void TSpRecoEngine::Activate() {
   WaitLoaded();
   if (FActive) return;
-  QString error;
-  QMetaObject::invokeMethod(FInput, [&] { error = FInput->Start(); }, Qt::BlockingQueuedConnection);
+  if (FInputStart.valid() && FInputStart.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    throw ESpeechError(QStringLiteral("The audio input is not responding"));
+  // Some sources never finish opening (Qt waits forever on a bare pipe
+  // source): give up after a while rather than freeze the caller.
+  auto started = std::make_shared<std::promise<QString>>();
+  FInputStart = started->get_future().share();
+  QMetaObject::invokeMethod(FInput, [this, started] { started->set_value(FInput->Start()); }, Qt::QueuedConnection);
+  if (FInputStart.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+    throw ESpeechError(QStringLiteral("The audio input did not open"));
+  const QString error = FInputStart.get();
   if (!error.isEmpty()) throw ESpeechError(error);
   FActive = true;
   ++FActivations;

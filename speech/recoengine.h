@@ -29,6 +29,8 @@ TRecoModel RecoModelFromSettings();
 // The input device the settings name, else the system's default, else the
 // first one listed; a null device when there is none.
 QAudioDevice RecoInputDevice();
+// The sound server's default source name, empty without a server.
+QByteArray ServerDefaultSource();
 
 class TRecoInput;
 
@@ -104,5 +106,6 @@ private:
   QStringList FPhrases;
   std::unique_ptr<QThread> FInputThread;
   TRecoInput* FInput = nullptr;
+  std::shared_future<QString> FInputStart;
   mutable double FAudioSecondsCache = 0, FCpuCache = 0;
 };

@@ -5,9 +5,10 @@
 char32_t SpeakSubstitute(char32_t c) {
   switch (c) {
     // Dashes shift or zero the engine's word positions.
-    case 0x2010: case 0x2011: case 0x2012: case 0x2013: case 0x2014: case 0x2015:
-    case 0x2212: case 0xFE58: case 0xFE63: case 0xFF0D:
+    case 0x2010: case 0x2011: case 0x2012: case 0x2212: case 0xFE63: case 0xFF0D:
       return U'-';
+    case 0x2013: case 0x2014: case 0x2015: case 0xFE58:
+      return U',';
     // Typographic quotes likewise.
     case 0x2018: case 0x2019: case 0x201A: case 0x201B: case 0x2032: case 0x2035:
       return U'\'';
@@ -41,8 +42,15 @@ TSpeakText PrepareSpeakText(const QString& text) {
     } else if (c == 0) {
       c = U' ';  // the engine stops at a NUL
     }
-    if (char32_t s = SpeakSubstitute(c)) c = s;
+    const bool range = c == 0x2013 && !cps.empty() && cps.back() >= U'0' && cps.back() <= U'9';
+    if (char32_t s = SpeakSubstitute(c)) c = range ? U'-' : s;
     cps.push_back(c);
+    // A dash between blanks gives the next word's event to the dash; read
+    // it as the pause it is.
+    const auto blank = [](char32_t x) { return x == U' ' || x == U'\t' || x == U'\n' || x == U'\r'; };
+    if (cps.size() >= 3 && blank(cps.back()) && blank(cps[cps.size() - 3]) &&
+        (cps[cps.size() - 2] == U'-' || cps[cps.size() - 2] == U','))
+      cps[cps.size() - 2] = U',';
     i += n;
   }
   r.utf16At.push_back(int(text.size()));
@@ -56,25 +64,49 @@ bool TWordEventFilter::IsBlank(int cp) const {
   return c.isSpace();
 }
 
-std::optional<TWordMark> TWordEventFilter::Map(int textPosition, int length) {
+bool TWordEventFilter::IsWordChar(int cp) const {
+  const QChar c = FText.original[FText.utf16At[cp]];
+  return c.isLetterOrNumber() || c.isHighSurrogate();
+}
+
+std::vector<TWordMark> TWordEventFilter::Map(int textPosition, int length, qint64 sample) {
+  std::vector<TWordMark> out;
   const int n = FText.CodePoints();
   int cp = textPosition - 1;
-  if (cp < 0 || cp >= n) return std::nullopt;
+  if (cp < 0 || cp >= n) return out;
   int end = length > 0 ? std::min(n, cp + length) : cp;
   // Skip blanks the engine counts as part of a word.
   while (cp < end && IsBlank(cp)) ++cp;
   // Repeats start at or inside the word before (3.5 gives "3.5" and ".5").
-  if (cp <= FLastCp || cp < FLastEnd) return std::nullopt;
+  if (cp <= FLastCp || cp < FLastEnd) return out;
   if (end <= cp) {
     // A zero-length word: take the run of non-blanks that starts there.
     end = cp;
     while (end < n && !IsBlank(end)) ++end;
-    if (end == cp) return std::nullopt;
+    if (end == cp) return out;
+  }
+  sample = std::max(sample, FLastSample);
+  // Words between the last event and this one that got none.
+  std::vector<std::pair<int, int>> skipped;
+  for (int i = FLastEnd; i < cp;) {
+    if (IsBlank(i)) { ++i; continue; }
+    int j = i;
+    bool word = false;
+    while (j < cp && !IsBlank(j)) word |= IsWordChar(j++);
+    if (word) skipped.emplace_back(i, j);
+    i = j;
+  }
+  for (size_t k = 0; k < skipped.size(); ++k) {
+    const qint64 at = FLastSample + (sample - FLastSample) * qint64(k + 1) / qint64(skipped.size() + 1);
+    const int p = FText.utf16At[skipped[k].first];
+    out.push_back(TWordMark{p, FText.utf16At[skipped[k].second] - p, at});
   }
   FLastCp = cp;
   FLastEnd = end;
+  FLastSample = sample;
   const int p = FText.utf16At[cp];
-  return TWordMark{p, FText.utf16At[end] - p};
+  out.push_back(TWordMark{p, FText.utf16At[end] - p, sample});
+  return out;
 }
 
 namespace {

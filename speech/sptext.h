@@ -26,22 +26,27 @@ char32_t SpeakSubstitute(char32_t c);
 struct TWordMark {
   int position;  // UTF-16 units into the original text
   int length;
+  qint64 sample;  // where the word starts in the audio
 };
 
 // Turns the engine's word events (1-based code point position, length in code
 // points) into UTF-16 ranges of the original text, dropping the engine's
 // stray ones: zero-length words on blanks, repeats at one position (numbers
-// such as 3.5 give several), and anything that goes backwards.
+// such as 3.5 give several), and anything that goes backwards.  Words the
+// engine speaks without an event of their own ("the" in "of the") get one,
+// placed in the audio between their neighbours.
 class TWordEventFilter {
 public:
   explicit TWordEventFilter(const TSpeakText& text) : FText(text) {}
-  std::optional<TWordMark> Map(int textPosition, int length);
+  std::vector<TWordMark> Map(int textPosition, int length, qint64 sample = 0);
 
 private:
   bool IsBlank(int cp) const;
+  bool IsWordChar(int cp) const;
   const TSpeakText& FText;
   int FLastCp = -1;
   int FLastEnd = 0;
+  qint64 FLastSample = 0;
 };
 
 // Spoken punctuation to symbols, the way dictation shows it.

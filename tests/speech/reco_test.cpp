@@ -1,0 +1,257 @@
+// Dictation end to end: synthesised speech is written into the private
+// server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
+#include "sprecocontext.h"
+#include "spsettings.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QAudioDevice>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void Wait(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    Wait(20);
+  }
+  return true;
+}
+
+// Speech for the recogniser: flite's slt voice, 16 kHz mono 16-bit.
+QByteArray Say(const QString& text) {
+  QTemporaryDir dir;
+  const QString wav = dir.filePath("s.wav"), raw = dir.filePath("s.raw");
+  if (QProcess::execute("flite", {"-voice", "slt", "-t", text, "-o", wav}) != 0) return {};
+  if (QProcess::execute("sox", {wav, "-t", "raw", "-r", "16000", "-c", "1", "-b", "16", "-e", "signed-integer", raw}) != 0)
+    return {};
+  QFile f(raw);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray Silence(int ms) { return QByteArray(ms * 32, '\0'); }
+
+// Writes audio into the microphone FIFO at four times real time on a thread
+// of its own (the FIFO blocks).
+class TMicFeeder {
+public:
+  explicit TMicFeeder(QByteArray audio) {
+    FThread = std::thread([this, audio = std::move(audio)] {
+      const QByteArray path = qgetenv("VARNELO_MIC_FIFO");
+      const int fd = ::open(path.constData(), O_WRONLY);
+      if (fd < 0) return;
+      const qsizetype chunk = 3200;  // 100 ms
+      for (qsizetype at = 0; at < audio.size(); at += chunk) {
+        const qsizetype n = std::min(chunk, audio.size() - at);
+        if (::write(fd, audio.constData() + at, size_t(n)) != n) break;
+        usleep(25000);
+      }
+      ::close(fd);
+      FDone = true;
+    });
+  }
+  ~TMicFeeder() { FThread.join(); }
+  bool Done() const { return FDone; }
+
+private:
+  std::thread FThread;
+  std::atomic<bool> FDone{false};
+};
+
+// Runs `act` on the dialog called `name` once it shows; closes it afterwards
+// whatever happens, so a failed check never leaves a modal dialog open.
+void WithDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen) {
+  auto* poll = new QTimer;
+  poll->setInterval(50);
+  QObject::connect(poll, &QTimer::timeout, [=] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* d = qobject_cast<QDialog*>(w);
+      if (!d || !d->isVisible()) continue;
+      poll->stop();
+      poll->deleteLater();
+      if (d->objectName() == name) {
+        *seen = true;
+        act(d);
+      }
+      if (d->isVisible()) d->reject();
+      return;
+    }
+  });
+  poll->start();
+}
+
+QByteArray MicId() {
+  for (const auto& d : QMediaDevices::audioInputs())
+    if (d.description() == "VarneloMic") return d.id();
+  return {};
+}
+
+struct TContext {
+  TContext() {
+    QFile::remove(SpeechSettingsPath());
+    ctx.SetEventInterests(SREAllEvents);
+    ctx.Recognizer()->SetAudioInputId(MicId());
+    grammar = ctx.CreateGrammar(0);
+    grammar->DictationSetState(SGDSInactive);
+    QObject::connect(&ctx, &TSpSharedRecoContext::OnRecognition,
+                     [this](QObject*, int, qint64, int, const TSpRecoResult& r) {
+                       texts << r.PhraseInfo().GetText(0, -1, true);
+                     });
+  }
+  TSpSharedRecoContext ctx;
+  std::shared_ptr<TSpRecoGrammar> grammar;
+  QStringList texts;
+};
+
+}  // namespace
+
+TEST(Reco, TheTestMicrophoneIsListed) { EXPECT_FALSE(MicId().isEmpty()); }
+
+TEST(Reco, OnePhrasePerUtteranceWithExactTextUnderAPhraseGrammar) {
+  TContext c;
+  const QStringList phrases = {"the patient is stable period", "no fracture is seen",
+                               "follow up in two weeks comma please"};
+  c.grammar->SetPhraseList(phrases);
+  EXPECT_EQ(c.grammar->PhraseList(), phrases);
+  QByteArray audio = Silence(500);
+  for (const auto& p : phrases) audio += Say(p) + Silence(1200);
+  c.grammar->DictationSetState(SGDSActive);
+  EXPECT_EQ(c.grammar->DictationState(), SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(audio);
+    ASSERT_TRUE(WaitFor([&] { return c.texts.size() >= 3 && feed.Done(); }, 60000)) << c.texts.join('|').toStdString();
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  EXPECT_EQ(c.texts, (QStringList{"the patient is stable.", "no fracture is seen", "follow up in two weeks, please"}));
+}
+
+TEST(Reco, FreeDictationHearsSomething) {
+  TContext c;
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(300) + Say("hello world") + Silence(1200));
+    ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty() && feed.Done(); }, 30000));
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  EXPECT_EQ(c.texts.size(), 1);
+  EXPECT_FALSE(c.texts.front().trimmed().isEmpty());
+}
+
+TEST(Reco, DeactivatingFlushesAPhraseInProgress) {
+  TContext c;
+  c.grammar->SetPhraseList({"no fracture is seen"});
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    // No trailing silence: the phrase never ends by itself.
+    TMicFeeder feed(Silence(300) + Say("no fracture is seen"));
+    ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 30000));
+  }
+  Wait(700);
+  EXPECT_TRUE(c.texts.isEmpty());
+  c.grammar->DictationSetState(SGDSInactive);
+  ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty(); }, 10000));
+  EXPECT_EQ(c.texts, QStringList{"no fracture is seen"});
+}
+
+TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
+  TContext c;
+  c.ctx.SetEventInterests(SREAudioLevel);
+  int levels = 0;
+  QObject::connect(&c.ctx, &TSpSharedRecoContext::OnAudioLevel, [&](QObject*, int, qint64, int) { ++levels; });
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(300) + Say("hello world") + Silence(1200));
+    ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 30000));
+  }
+  Wait(500);
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  EXPECT_TRUE(c.texts.isEmpty());
+  EXPECT_GT(levels, 0);
+}
+
+TEST(Reco, UnknownWordsInAPhraseListAreRefused) {
+  TContext c;
+  EXPECT_THROW(c.grammar->SetPhraseList({"hello qqxyzzy"}), ESpeechError);
+}
+
+TEST(RecoDialogs, SupportedExactlyForTheDialogsThatDoSomething) {
+  TContext c;
+  TSpRecognizer* r = c.ctx.Recognizer();
+  const struct { const char* type; bool supported; } cases[] = {
+      {"EngineProperties", true}, {"AddRemoveWord", true},  {"UserTraining", false},
+      {"MicTraining", true},      {"RecoProfileProperties", false}, {"AudioProperties", true},
+      {"AudioVolume", true},
+  };
+  for (const auto& k : cases) EXPECT_EQ(r->IsUISupported(k.type), k.supported) << k.type;
+  EXPECT_THROW(r->DisplayUI(nullptr, "User Training", "UserTraining"), ESpeechError);
+}
+
+TEST(RecoDialogs, AudioPropertiesChoosesTheInputDeviceByIdWithALiveLevel) {
+  TContext c;
+  c.ctx.Recognizer()->SetAudioInputId({});
+  bool seen = false;
+  WithDialog("AudioProperties", [&](QDialog* d) {
+    EXPECT_EQ(d->windowTitle(), "Audio Properties");
+    auto* combo = d->findChild<QComboBox*>("InputDevice");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->currentText(), "VarneloMic");  // the server's default source
+    const int i = combo->findText("VarneloMic");
+    ASSERT_GE(i, 0);
+    combo->setCurrentIndex(i);
+    d->accept();
+  }, &seen);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Audio Properties", "AudioProperties");
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(c.ctx.Recognizer()->AudioInputId(), MicId());
+}
+
+TEST(RecoDialogs, AddRemoveWordAddsAWordSpelledLikeAKnownOneAndKeepsIt) {
+  TContext c;
+  bool seen = false;
+  WithDialog("AddRemoveWord", [&](QDialog* d) {
+    d->findChild<QLineEdit*>("Word")->setText("varnelo");
+    d->findChild<QLineEdit*>("SoundsLike")->setText("hello");
+    d->findChild<QPushButton*>("Add")->click();
+  }, &seen);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Add/Remove Word", "AddRemoveWord");
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(OpenSpeechSettings()->value("Words/varnelo").toString().isEmpty());
+  EXPECT_NO_THROW(c.grammar->SetPhraseList({"hello varnelo"}));
+  // A new recogniser knows it again from the settings.
+  TSpSharedRecoContext again;
+  auto g = again.CreateGrammar(0);
+  EXPECT_NO_THROW(g->SetPhraseList({"varnelo"}));
+}

@@ -1,0 +1,32 @@
+# The speech service: unit tests of its text handling, and end-to-end tests
+# against a private PulseAudio server that each test starts and stops itself.
+if(TARGET speech)
+  set(SPEECH_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
+  set(SPEECH_WITH_PULSE ${SPEECH_TEST_DIR}/with-pulse.sh)
+
+  add_executable(speech_text_tests ${SPEECH_TEST_DIR}/sptext_test.cpp)
+  target_link_libraries(speech_text_tests PRIVATE speech GTest::gtest_main)
+  gtest_discover_tests(speech_text_tests TEST_PREFIX "speech.text." DISCOVERY_TIMEOUT 30)
+
+  foreach(part voice reco noserver)
+    add_executable(speech_${part}_tests ${SPEECH_TEST_DIR}/${part}_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
+    target_link_libraries(speech_${part}_tests PRIVATE speech GTest::gtest)
+    target_compile_definitions(speech_${part}_tests PRIVATE VARNELO_SPEECH_TEST_DIR="${SPEECH_TEST_DIR}")
+  endforeach()
+
+  # One server per test program, in a folder of its own.
+  foreach(part voice reco)
+    add_test(NAME speech.${part}
+             COMMAND ${SPEECH_WITH_PULSE} ${CMAKE_CURRENT_BINARY_DIR}/pulse-${part} $<TARGET_FILE:speech_${part}_tests>)
+    set_tests_properties(speech.${part} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  endforeach()
+
+  # No sound server at all, and missing engine data; each in a process of its
+  # own (the synthesiser starts once per process), the service's settings in
+  # a folder of their own.
+  foreach(suite NoServer MissingData)
+    add_test(NAME speech.${suite} COMMAND $<TARGET_FILE:speech_noserver_tests> --gtest_filter=${suite}.*)
+    set_tests_properties(speech.${suite} PROPERTIES TIMEOUT 120 ENVIRONMENT
+      "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${suite}-config")
+  endforeach()
+endif()
