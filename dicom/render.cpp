@@ -8,10 +8,11 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
