@@ -197,6 +197,15 @@ std::vector<TLoadCase> LoadCases()
         Cases.push_back({"lossless_sof_claims_65535_squared", testgen::Part10(testgen::kJPEGLossless, D),
                          DeclaredFrame(512, 512, 3, 16)});
     }
+    for (const char* Name : {"progressive-18000-squared-in-1638-bytes-decoded-for-22s.jpg",
+                             "progressive-30000-squared-3GB-before-refusal.jpg"}) {
+        // A progressive JPEG header promising a huge image in a tiny stream:
+        // libjpeg must not be let to buffer it whole.
+        const Bytes J = testgen::ReadFile(std::string(VARNELO_REGRESSIONS_DIR) + "/jpeg/" + Name);
+        DataSet D = ImageHeader(100, 100, 3, 8, "YBR_FULL_422");
+        D.Encapsulated({J});
+        Cases.push_back({Name, testgen::Part10(testgen::kJPEGBaseline, D), DeclaredFrame(100, 100, 3, 8)});
+    }
     {
         // Four megabytes of empty fragments.
         DataSet D = ImageHeader(64, 64, 1, 8, "MONOCHROME2");
