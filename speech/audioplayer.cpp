@@ -5,6 +5,8 @@
 #include <QMediaDevices>
 #include <QTimer>
 
+#include <chrono>
+
 namespace {
 // Short buffers keep the sink's start-up and the word highlight close to
 // what is heard.
@@ -22,6 +24,19 @@ TAudioPlayer::TAudioPlayer(int sampleRate) {
 }
 
 TAudioPlayer::~TAudioPlayer() = default;
+
+namespace {
+qint64 NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+qint64 TAudioPlayer::ProcessedUSecs() const {
+  const qint64 at = FProcessedUSecs.load();
+  if (!FFlowing.load()) return at;
+  return std::min(FWrittenUSecs.load(), at + (NowNs() - FReadAtNs.load()) / 1000);
+}
 
 void TAudioPlayer::AddStream(int stream) {
   std::lock_guard lock(FMutex);
@@ -128,11 +143,13 @@ void TAudioPlayer::Purge() {
   CloseSink();
   if (FTimer) FTimer->stop();
   FPaused = false;
+  FFlowing = false;
   FProcessedUSecs = 0;
 }
 
 void TAudioPlayer::Pause() {
   FPaused = true;
+  FFlowing = false;
   if (FSink) FSink->suspend();
 }
 
@@ -171,6 +188,9 @@ void TAudioPlayer::Tick() {
     }
     const qint64 usecs = FSink->processedUSecs();
     FProcessedUSecs = usecs;
+    FReadAtNs = NowNs();
+    FWrittenUSecs = FFormat.durationForBytes(FWritten);
+    FFlowing = FSink->state() == QAudio::ActiveState;
     const qint64 played = FFormat.bytesForDuration(usecs);
     while (!FMarks.empty() && FMarks.front().offset <= played && FMarks.front().offset <= FWritten) {
       due.push_back(FMarks.front());

@@ -32,7 +32,9 @@ public:
 
   // Any thread.
   void AddStream(int stream);
-  qint64 ProcessedUSecs() const { return FProcessedUSecs.load(); }
+  // The sink's processed time, carried forward from the last reading while
+  // audio is flowing (readings come every few milliseconds).
+  qint64 ProcessedUSecs() const;
 
 public slots:
   // Run on the player's thread (blocking calls from the owner).
@@ -78,4 +80,7 @@ private:
   std::deque<TMark> FMarks;   // in offset order
   std::map<int, TStreamState> FStreams;
   std::atomic<qint64> FProcessedUSecs{0};
+  std::atomic<qint64> FReadAtNs{0};
+  std::atomic<qint64> FWrittenUSecs{0};
+  std::atomic<bool> FFlowing{false};
 };
