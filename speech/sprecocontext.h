@@ -74,12 +74,14 @@ class TSpRecoGrammar {
 public:
   int Id() const { return FId; }
   // SGDSActive starts listening (opens the microphone; throws ESpeechError when
-  // the model or the input device fails), SGDSInactive stops and flushes.
+  // the model or the input device fails, or the device has not opened within
+  // 5 s), SGDSInactive stops and flushes a phrase in progress.
   void DictationSetState(int state);
   int DictationState() const;
   // Restricts recognition to these phrases (lower-case words of the
   // dictionary, spoken punctuation words allowed).  An empty list returns to
-  // free dictation.  Takes effect at the next phrase.
+  // free dictation.  A phrase being heard is finished first.  Throws for a
+  // word the dictionary lacks.
   void SetPhraseList(const QStringList& phrases);
   QStringList PhraseList() const;
 
@@ -103,7 +105,8 @@ public:
                  const QVariant& extraData = QVariant());
 
   // The input device (QAudioDevice::id()) dictation listens to; empty: the
-  // first input the system lists.  Stored in the service's settings.
+  // sound server's default source (Qt's own default ignores it).  Stored in
+  // the service's settings.
   QByteArray AudioInputId() const;
   void SetAudioInputId(const QByteArray& id);
 

@@ -5,6 +5,8 @@ set -euo pipefail
 dir=$1; shift
 here=$(cd "$(dirname "$0")" && pwd)
 server="$here/../../scripts/pulse-test-server.sh"
+# A server left over from an interrupted run in the same folder goes first.
+"$server" stop "$dir" 2>/dev/null || true
 rm -rf "$dir"
 "$server" start "$dir" >/dev/null
 trap '"$server" stop "$dir"' EXIT
