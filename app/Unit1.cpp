@@ -169,7 +169,10 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
     FSaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
 
     // The tree shows folders only, the list everything in the tree's folder.
-    FTreeModel = new QFileSystemModel(this);
+    FIcons = std::make_unique<TFileIcons>();
+    FTreeModelOwner = std::make_unique<QFileSystemModel>();
+    FTreeModel = FTreeModelOwner.get();
+    FTreeModel->setIconProvider(FIcons.get());
     FTreeModel->setObjectName(QStringLiteral("ShellTreeModel"));
     FTreeModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::Hidden);
     FTreeModel->setRootPath(QDir::rootPath());
@@ -177,7 +180,9 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
     for (int C = 1; C < FTreeModel->columnCount(); ++C)
         ui->ShellTreeView1->hideColumn(C);
 
-    FListModel = new QFileSystemModel(this);
+    FListModelOwner = std::make_unique<QFileSystemModel>();
+    FListModel = FListModelOwner.get();
+    FListModel->setIconProvider(FIcons.get());
     FListModel->setObjectName(QStringLiteral("ShellListModel"));
     FListModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     FListModel->setReadOnly(false);
@@ -238,6 +243,8 @@ TOrvoScrivelUIform::~TOrvoScrivelUIform()
 {
     qApp->removeEventFilter(this);
     UnbindListChange();
+    ui->ShellListView1->setModel(nullptr);
+    ui->ShellTreeView1->setModel(nullptr);
 }
 
 void TOrvoScrivelUIform::ApplyLook()

@@ -25,6 +25,7 @@ class QTreeView;
 class TLinkButton;
 class TMemo;
 class TPreviewImage;
+class TFileIcons;
 class TSaveDialog;
 
 // What changed in the file list.
@@ -111,6 +112,10 @@ private:
     void ApplyLook();
 
     std::unique_ptr<Ui::TOrvoScrivelUIform> ui;
+    // The models ask the icon provider from their gatherer threads: they go
+    // first (members are destroyed in reverse order).
+    std::unique_ptr<TFileIcons> FIcons;
+    std::unique_ptr<QFileSystemModel> FTreeModelOwner, FListModelOwner;
     QFileSystemModel* FTreeModel = nullptr;
     QFileSystemModel* FListModel = nullptr;
     QLabel* FStatusLabel = nullptr;

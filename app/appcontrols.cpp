@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMimeDatabase>
+#include <QStyle>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QTextBlock>
@@ -294,4 +296,56 @@ void TAnchors::Apply()
             R.moveTop(R.top() + DH);
         I.Child->setGeometry(R);
     }
+}
+
+// ---- TFileIcons -------------------------------------------------------------
+
+TFileIcons::TFileIcons()
+{
+    QStyle* S = QApplication::style();
+    FFolder = S->standardIcon(QStyle::SP_DirIcon);
+    FFile = S->standardIcon(QStyle::SP_FileIcon);
+    FDrive = S->standardIcon(QStyle::SP_DriveHDIcon);
+}
+
+QIcon TFileIcons::icon(IconType Type) const
+{
+    switch (Type) {
+    case Folder:
+        return FFolder;
+    case Drive:
+    case Computer:
+        return FDrive;
+    default:
+        return FFile;
+    }
+}
+
+QIcon TFileIcons::icon(const QFileInfo& Info) const
+{
+    if (Info.isRoot())
+        return FDrive;
+    return Info.isDir() ? FFolder : FFile;
+}
+
+QString TFileIcons::type(const QFileInfo& Info) const
+{
+    if (Info.isRoot())
+        return QStringLiteral("Drive");
+    if (Info.isDir())
+        return QStringLiteral("Folder");
+    const QString Suffix = Info.suffix().toLower();
+    QMutexLocker Lock(&FLock);
+    auto It = FTypes.constFind(Suffix);
+    if (It != FTypes.constEnd())
+        return *It;
+    QString Name;
+    if (!Suffix.isEmpty()) {
+        const QMimeType M = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + Suffix, QMimeDatabase::MatchExtension);
+        Name = M.isDefault() ? Suffix.toUpper() + QStringLiteral(" File") : M.comment();
+    } else {
+        Name = QStringLiteral("File");
+    }
+    FTypes.insert(Suffix, Name);
+    return Name;
 }

@@ -1,7 +1,11 @@
 // Controls of the main window that Qt has no exact counterpart for.
 #pragma once
 
+#include <QAbstractFileIconProvider>
 #include <QFileDialog>
+#include <QHash>
+#include <QIcon>
+#include <QMutex>
 #include <QImage>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -119,4 +123,22 @@ private:
     QWidget* FParent;
     QSize FDesign;
     std::vector<TItem> FItems;
+};
+
+// Icons and type names for the folder tree and file list that cost a hash
+// lookup per file: the model asks for every file it lists, on the GUI thread,
+// so a large folder must not wait for content sniffing or icon themes. The
+// type is the file's extension's type name.
+class TFileIcons : public QAbstractFileIconProvider {
+public:
+    TFileIcons(); // on the GUI thread: the icons come from the style
+
+    QIcon icon(IconType Type) const override;
+    QIcon icon(const QFileInfo& Info) const override;
+    QString type(const QFileInfo& Info) const override;
+
+private:
+    QIcon FFolder, FFile, FDrive;
+    mutable QMutex FLock;
+    mutable QHash<QString, QString> FTypes; // by lower-case suffix
 };
