@@ -12,7 +12,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QSlider>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QPushButton>
@@ -254,4 +257,56 @@ TEST(RecoDialogs, AddRemoveWordAddsAWordSpelledLikeAKnownOneAndKeepsIt) {
   TSpSharedRecoContext again;
   auto g = again.CreateGrammar(0);
   EXPECT_NO_THROW(g->SetPhraseList({"varnelo"}));
+}
+
+TEST(RecoDialogs, VolumeAndEnginePropertiesAreKeptInTheServiceSettings) {
+  TContext c;
+  bool seenVolume = false, seenEngine = false;
+  WithDialog("AudioVolume", [&](QDialog* d) {
+    EXPECT_NE(d->findChild<QProgressBar*>("LevelMeter"), nullptr);
+    d->findChild<QSlider*>("Volume")->setValue(80);
+    d->accept();
+  }, &seenVolume);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Audio Volume", "AudioVolume");
+  WithDialog("EngineProperties", [&](QDialog* d) {
+    EXPECT_TRUE(d->findChild<QLineEdit*>("AcousticModel")->text().endsWith("en-us"));
+    d->findChild<QSlider*>("Sensitivity")->setValue(70);
+    d->accept();
+  }, &seenEngine);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+  EXPECT_TRUE(seenVolume && seenEngine);
+  auto s = OpenSpeechSettings();
+  EXPECT_EQ(s->value(kInputVolume).toInt(), 80);
+  EXPECT_EQ(s->value(kSensitivity).toInt(), 70);
+}
+
+TEST(RecoDialogs, MicrophoneTrainingTellsWhetherTheMicrophoneIsHeard) {
+  TContext c;
+  c.ctx.Recognizer()->SetAudioInputId(MicId());
+  bool seen = false;
+  QString verdict;
+  std::unique_ptr<TMicFeeder> feed;
+  auto* poll = new QTimer;
+  poll->setInterval(50);
+  QObject::connect(poll, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* d = qobject_cast<QDialog*>(w);
+      if (!d || !d->isVisible() || d->objectName() != "MicTraining") continue;
+      auto* start = d->findChild<QPushButton*>("Start");
+      if (!seen) {
+        seen = true;
+        start->click();
+        feed = std::make_unique<TMicFeeder>(Silence(300) + Say("the patient is stable") + Silence(500));
+      } else if (start->isEnabled()) {
+        poll->stop();
+        verdict = d->findChild<QLabel*>("Verdict")->text();
+        d->reject();
+      }
+    }
+  });
+  poll->start();
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Microphone Training", "MicTraining");
+  delete poll;
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(verdict, "The microphone is heard well.");
 }
