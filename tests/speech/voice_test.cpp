@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -69,7 +70,9 @@ TEST(Voice, ListsInstalledVoicesInAStableOrderWithTheCurrentOneAmongThem) {
   for (int i = 0; i < a.Count(); ++i) {
     EXPECT_EQ(a.Item(i).Id(), b.Item(i).Id());
     EXPECT_FALSE(a.Item(i).GetDescription().contains('_'));
-    if (i > 0) EXPECT_LE(a.Item(i - 1).GetDescription().compare(a.Item(i).GetDescription(), Qt::CaseInsensitive), 0);
+    if (i > 0) {
+      EXPECT_LE(a.Item(i - 1).GetDescription().compare(a.Item(i).GetDescription(), Qt::CaseInsensitive), 0);
+    }
     if (a.Item(i).GetDescription() == current.GetDescription()) found = true;
   }
   EXPECT_TRUE(found);
@@ -161,4 +164,23 @@ TEST(Voice, SynchronousSpeakReturnsWhenPlayedOut) {
   const int s = v.Speak(QStringLiteral("short"));
   EXPECT_EQ(rec.ends, std::vector<int>{s});
   EXPECT_EQ(rec.words.size(), 1u);
+}
+
+// Run on its own (see speech.cmake): it stops the sound server under the voice.
+TEST(VoiceServerLost, SpeechEndsWithAnErrorWhenTheServerGoesAway) {
+  TSpVoice v;
+  TRecorder rec(v);
+  QString error;
+  QObject::connect(&v, &TSpVoice::OnAudioError, [&](QObject*, const QString& m) { error = m; });
+  const int s = v.Speak(QStringLiteral("one two three four five six seven eight nine ten"), SVSFlagsAsync);
+  ASSERT_TRUE(WaitFor([&] { return !rec.words.empty(); }, 20000));
+  // The server's folder is the one its socket lives in (with-pulse.sh).
+  QString dir = QString::fromLocal8Bit(qgetenv("PULSE_SERVER")).mid(5);
+  dir.chop(QStringLiteral("/runtime/native").size());
+  ASSERT_EQ(QProcess::execute(VARNELO_SPEECH_TEST_DIR "/../../scripts/pulse-test-server.sh", {"stop", dir}), 0);
+  ASSERT_TRUE(WaitFor([&] { return !rec.ends.empty(); }, 10000));
+  EXPECT_EQ(rec.ends, std::vector<int>{s});
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_FALSE(v.IsSpeaking());
+  EXPECT_THROW(v.Speak(QStringLiteral("again"), SVSFlagsAsync), ESpeechError);
 }
