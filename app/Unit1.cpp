@@ -223,6 +223,10 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
     // Handlers.
     connect(ui->ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& Current) { TreeCurrentChanged(Current); });
+    // Rows arrive and get sorted after the folder was chosen: each time, keep
+    // it in view (queued, so the view has taken the change in first).
+    connect(FTreeModel, &QFileSystemModel::layoutChanged, this, [this] { KeepTreeFolderInView(); }, Qt::QueuedConnection);
+    connect(FTreeModel, &QFileSystemModel::rowsInserted, this, [this] { KeepTreeFolderInView(); }, Qt::QueuedConnection);
     connect(ui->ShellListView1, &QAbstractItemView::activated, this,
             [this](const QModelIndex& Index) { ListActivated(Index); });
     connect(ui->Label2, &QPushButton::clicked, this, [this] { Label2Click(ui->Label2); });
@@ -321,6 +325,23 @@ void TOrvoScrivelUIform::OpenFolder(const QString& Path)
         ui->ShellTreeView1->expand(Up);
     ui->ShellTreeView1->setCurrentIndex(Node);
     ui->ShellTreeView1->scrollTo(Node);
+    // The folders above it are read in the background; bring it into view
+    // again as they arrive and the rows above it move.
+    FTreeScrollPath = FTreeModel->filePath(Node);
+    FTreeScrollClock.start();
+}
+
+void TOrvoScrivelUIform::KeepTreeFolderInView()
+{
+    if (FTreeScrollPath.isEmpty())
+        return;
+    const QModelIndex Current = ui->ShellTreeView1->currentIndex();
+    // Only for a short while, and not once the user has gone elsewhere.
+    if (FTreeScrollClock.elapsed() > 3000 || FTreeModel->filePath(Current) != FTreeScrollPath) {
+        FTreeScrollPath.clear();
+        return;
+    }
+    ui->ShellTreeView1->scrollTo(Current, QAbstractItemView::PositionAtCenter);
 }
 
 void TOrvoScrivelUIform::TreeCurrentChanged(const QModelIndex& Current)

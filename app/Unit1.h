@@ -1,6 +1,7 @@
 // The main window: browse, preview, header summary, comment, save.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QModelIndex>
@@ -105,6 +106,7 @@ private:
     void UnbindListChange();
     void TreeCurrentChanged(const QModelIndex& Current);
     void ListActivated(const QModelIndex& Index);
+    void KeepTreeFolderInView();
     int SelectedCount() const;
     void SetPanel3Height(int Height);
     void RememberLayout();
@@ -122,6 +124,8 @@ private:
     TSaveDialog* FSaveDialog1 = nullptr;
     QMetaObject::Connection FListSelectionLink, FListRenameLink;
     bool FListChangeBound = false;
+    QString FTreeScrollPath; // the folder to keep in view while the tree loads
+    QElapsedTimer FTreeScrollClock;
     // The layout as the resize rule last left it.
     bool FLayoutReady = false;
     int FFormHeight = 0;

@@ -9,3 +9,9 @@ if(TARGET varnelo_app)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
     DISCOVERY_TIMEOUT 60)
 endif()
+
+# Not a test: shows the window with a file selected, for scripts/shots-app.sh.
+if(TARGET varnelo_app)
+  add_executable(app_shot ${CMAKE_CURRENT_LIST_DIR}/app_shot.cpp)
+  target_link_libraries(app_shot PRIVATE varnelo_app Qt6::Test)
+endif()
