@@ -5,7 +5,7 @@ if(TARGET varnelo_app)
   target_include_directories(app_tests PRIVATE ${VARNELO_TEST_COMMON} ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(app_tests PRIVATE varnelo_app Qt6::Test GTest::gtest)
   set_target_properties(app_tests PROPERTIES AUTOMOC ON)
-  gtest_discover_tests(app_tests
+  gtest_discover_tests(app_tests TEST_PREFIX "app."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
     DISCOVERY_TIMEOUT 60)
 endif()

@@ -322,6 +322,36 @@ TEST_F(MainWindow, SaveCommentWritesTheCommentAndKeepsTheWindow)
         << Reloaded.toStdString();
 }
 
+TEST_F(MainWindow, SavingOverTheShownFileAsksAndKeepsTheWindow)
+{
+    const QString Source = Path(QStringLiteral("ct.dcm"));
+    Select({QStringLiteral("ct.dcm")});
+    const QString Comment = QStringLiteral("kept after saving");
+    Ui->Memo1->setPlainText(Comment);
+    bool Asked = false;
+    const bool Opened = WithModal([&] { Ui->Label2->click(); }, [&](QWidget* M) {
+        auto* D = qobject_cast<QFileDialog*>(M);
+        ASSERT_NE(D, nullptr);
+        TypeFileName(D, Source);
+        WithModal([&] { static_cast<QDialog*>(D)->accept(); }, [&](QWidget* Box) {
+            auto* Question = qobject_cast<QMessageBox*>(Box);
+            ASSERT_NE(Question, nullptr);
+            Asked = true;
+            Question->button(QMessageBox::Yes)->click();
+        });
+    });
+    ASSERT_TRUE(Opened);
+    EXPECT_TRUE(Asked);
+    dicom::TBitmap B;
+    dicom::THeaderData H;
+    ASSERT_TRUE(dicom::LoadDICOMFile(Source.toStdString(), B, H));
+    EXPECT_EQ(H.ImageComments.substr(0, 17), "kept after saving");
+    // The file system's change notices arrive later: the window stays.
+    QTest::qWait(1500);
+    EXPECT_EQ(W->StatusText(), Source);
+    EXPECT_EQ(Ui->Memo1->toPlainText(), Comment);
+}
+
 TEST_F(MainWindow, CancelledSaveWritesNothing)
 {
     Select({QStringLiteral("ct.dcm")});
@@ -397,6 +427,45 @@ TEST_F(MainWindow, HelpByClickAndByF1)
         EXPECT_EQ(During, clRed);
         EXPECT_EQ(Ui->Label3->FontColor(), clPurple);
     }
+}
+
+TEST_F(MainWindow, AboutShowsTheModalBoxWithTheLinkRedMeanwhile)
+{
+    QColor During;
+    QString Kind;
+    const bool Opened = WithModal([&] { Ui->Label5->click(); }, [&](QWidget* M) {
+        During = Ui->Label5->FontColor();
+        Kind = QString::fromLatin1(M->metaObject()->className());
+        QTest::keyClick(M, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(Opened);
+    EXPECT_EQ(Kind, QStringLiteral("TTMyAbout"));
+    EXPECT_EQ(During, clRed);
+    EXPECT_EQ(Ui->Label5->FontColor(), clPurple);
+}
+
+TEST_F(MainWindow, ExitQuitsWithoutAskingAndLeavesTheLinkAlone)
+{
+    Select({QStringLiteral("ct.dcm")});
+    Ui->Memo1->setPlainText(QStringLiteral("an unsaved comment"));
+    bool AskedSomething = false;
+    QTimer Watch;
+    QObject::connect(&Watch, &QTimer::timeout, [&] {
+        if (QWidget* M = QApplication::activeModalWidget()) {
+            AskedSomething = true;
+            M->close();
+        }
+    });
+    Watch.start(10);
+    QTimer::singleShot(0, [&] { Ui->Label4->click(); });
+    QTimer Guard;
+    Guard.setSingleShot(true);
+    QObject::connect(&Guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    Guard.start(5000);
+    EXPECT_EQ(QCoreApplication::exec(), 0); // 7 would mean the loop never ended by itself
+    EXPECT_FALSE(AskedSomething);
+    EXPECT_EQ(Ui->Label4->FontColor(), clBlue);
+    EXPECT_FALSE(testgen::ReadFile(Path(QStringLiteral("ct.dcm")).toStdString()).empty());
 }
 
 TEST_F(MainWindow, EveryChangeOfHeightGoesToThePreviewPanel)
