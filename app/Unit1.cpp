@@ -240,7 +240,11 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
     const QRect Desk = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
     move(Desk.center() - rect().center());
 
+    // The start folder is shown without a change notification: the window
+    // starts as laid out, Save Comment enabled (it does nothing yet).
+    FCreating = true;
     OpenFolder(StartFolder.isEmpty() ? QDir::currentPath() : StartFolder);
+    FCreating = false;
 }
 
 TOrvoScrivelUIform::~TOrvoScrivelUIform()
@@ -348,10 +352,15 @@ void TOrvoScrivelUIform::TreeCurrentChanged(const QModelIndex& Current)
 {
     // The list follows the tree first; then the tree's own notification.
     const QString Path = FTreeModel->filePath(Current);
+    if (FCreating)
+        UnbindListChange();
     ui->ShellListView1->selectionModel()->clear();
     ui->ShellListView1->setRootIndex(FListModel->setRootPath(Path));
     FListModel->sort(0, Qt::AscendingOrder);
-    ShellTreeView1Change(ui->ShellTreeView1, Current);
+    if (FCreating)
+        BindListChange();
+    else
+        ShellTreeView1Change(ui->ShellTreeView1, Current);
 }
 
 void TOrvoScrivelUIform::ListActivated(const QModelIndex& Index)

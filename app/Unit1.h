@@ -124,6 +124,7 @@ private:
     TSaveDialog* FSaveDialog1 = nullptr;
     QMetaObject::Connection FListSelectionLink, FListRenameLink;
     bool FListChangeBound = false;
+    bool FCreating = false;
     QString FTreeScrollPath; // the folder to keep in view while the tree loads
     QElapsedTimer FTreeScrollClock;
     // The layout as the resize rule last left it.

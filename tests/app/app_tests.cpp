@@ -272,7 +272,7 @@ TEST_F(MainWindow, FolderChangeClearsAndListFollowsTree)
 
 TEST_F(MainWindow, SaveCommentWithNothingShownDoesNothing)
 {
-    Ui->Label2->setEnabled(true); // as at start-up
+    ASSERT_TRUE(Ui->Label2->isEnabled()); // as at start-up
     const bool Opened = WithModal([&] { Ui->Label2->click(); }, [](QWidget* M) { M->close(); });
     EXPECT_FALSE(Opened);
     EXPECT_EQ(Ui->Label2->FontColor(), clBlue);
@@ -579,6 +579,7 @@ TEST_F(MainWindow, LayoutNamesAndStartState)
         EXPECT_FALSE(B->icon().isNull());
     }
     EXPECT_TRUE(W->StatusText().isEmpty());
+    EXPECT_TRUE(Ui->Label2->isEnabled()); // enabled, without effect, until the first change
     EXPECT_EQ(W->ListFolder(), Dir);
     EXPECT_TRUE(Ui->ShellListView1->selectionModel()->selectedRows().isEmpty());
     EXPECT_FALSE(Ui->ShellListView1->header()->sectionsClickable());
