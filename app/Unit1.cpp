@@ -161,7 +161,8 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
 
     FStatusLabel = new QLabel(ui->StatusBar1);
     FStatusLabel->setObjectName(QStringLiteral("StatusText"));
-    ui->StatusBar1->addWidget(FStatusLabel, 1);
+    // Permanent, so that passing status tips never hide the file on display.
+    ui->StatusBar1->addPermanentWidget(FStatusLabel, 1);
     ui->StatusBar1->setFixedHeight(19);
     ui->StatusBar1->setSizeGripEnabled(true);
 

@@ -270,6 +270,16 @@ TEST_F(MainWindow, FolderChangeClearsAndListFollowsTree)
     EXPECT_EQ(W->StatusText(), Path(QStringLiteral("ct.dcm")));
 }
 
+TEST_F(MainWindow, RenamingTheShownFileInPlaceReloadsItUnderItsNewName)
+{
+    Select({QStringLiteral("ct.dcm")});
+    ASSERT_EQ(W->StatusText(), Path(QStringLiteral("ct.dcm")));
+    Ui->Memo1->setPlainText(QStringLiteral("edited, not saved"));
+    ASSERT_TRUE(W->ListModel()->setData(Item(QStringLiteral("ct.dcm")), QStringLiteral("renamed.dcm")));
+    ASSERT_TRUE(WaitFor([&] { return W->StatusText() == Path(QStringLiteral("renamed.dcm")); })) << W->StatusText().toStdString();
+    EXPECT_EQ(Ui->Memo1->toPlainText(), QStringLiteral("First line\nSecond \u00E9t\u00E9"));
+}
+
 TEST_F(MainWindow, SaveCommentWithNothingShownDoesNothing)
 {
     ASSERT_TRUE(Ui->Label2->isEnabled()); // as at start-up
