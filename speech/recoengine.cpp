@@ -257,9 +257,9 @@ void TSpRecoEngine::Load() {
 
 void TSpRecoEngine::WaitLoaded() {
   if (!FConnected) Connect();
+  // Written before the promise is kept, so safe to read once it is.
   FLoaded.wait();
-  const QString error = Call<QString>([this] { return FLoadError; });
-  if (!error.isEmpty()) throw ESpeechError(error);
+  if (!FLoadError.isEmpty()) throw ESpeechError(FLoadError);
 }
 
 void TSpRecoEngine::Activate() {
