@@ -42,7 +42,7 @@ const QColor clCream(255, 251, 240);
 namespace {
 
 const char* const kRightsNotice = "Copyright (C) 2026 The Varnelo team. All rights reserved.";
-const char* const kProductAddress = "https://varnelo.example.org/";
+const char* const kProductAddress = "https://varnelo.example/app"; // as the about box shows it
 const char* const kHelpText = "Sorry, Help is not yet available in this version.";
 
 QFont FormFont(int PixelHeight)
