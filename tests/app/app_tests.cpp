@@ -12,6 +12,8 @@
 #include "loader.h"
 
 #include <QClipboard>
+#include <QCursor>
+#include <QSet>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -706,6 +708,32 @@ TEST(GeneralError, EscapingErrorIsReportedAndTheLoopGoesOn)
     bool Ran = false;
     QTimer::singleShot(0, [&] { Ran = true; });
     EXPECT_TRUE(WaitFor([&] { return Ran; }));
+}
+
+TEST(ScreenCursor, OneValueNotAStackAndTheRecCursor)
+{
+    const QPixmap Rec(QStringLiteral(":/varnelo/rec-cursor.xpm"));
+    ASSERT_EQ(Rec.size(), QSize(32, 32));
+    // The arrow's tip sits on the hot spot (0, 0); the corner opposite is clear.
+    const QImage Picture = Rec.toImage();
+    EXPECT_EQ(qAlpha(Picture.pixel(0, 0)), 255);
+    EXPECT_EQ(qAlpha(Picture.pixel(31, 0)), 0);
+    QSet<QRgb> Colours;
+    for (int Y = 0; Y < 32; ++Y)
+        for (int X = 0; X < 32; ++X)
+            Colours.insert(Picture.pixel(X, Y));
+    EXPECT_LE(Colours.size(), 16);
+
+    SetCursorSlot(crRecording, QCursor(Rec, 0, 0));
+    SetScreenCursor(crHourGlass);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    SetScreenCursor(crRecording);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BitmapCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->hotSpot(), QPoint(0, 0));
+    SetScreenCursor(crDefault); // one step back to the normal cursor, whatever came before
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(ScreenCursor(), crDefault);
 }
 
 TEST(BitmapToImage, WrapsWithoutCopying)
