@@ -67,8 +67,9 @@ public:
   bool WaitUntilDone(int msTimeout);
   // True from Speak until the last queued stream has played out or is purged.
   bool IsSpeaking() const;
-  // The stream currently heard and the sink's time in microseconds (the clock
-  // word events follow); for diagnostics and benchmarks.
+  // The sink's processed time in microseconds since it opened (the clock word
+  // events follow), carried forward between readings; for diagnostics and
+  // benchmarks.  A purge opens a new sink, which starts again at 0.
   qint64 SinkProcessedUSecs() const;
 
 signals:
