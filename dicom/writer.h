@@ -19,7 +19,7 @@ struct TCommentWriterHooks {
 // The lines of the trailer that follows every stored comment.
 inline constexpr char kCommentTrailerIntro[] = "This comment was recorded with";
 inline constexpr char kCommentTrailerNotice[] = "  Varnelo (c) the Varnelo authors. All rights reserved.";
-inline constexpr char kProductWebAddress[] = "https://www.varnelo.org";
+inline constexpr char kProductWebAddress[] = "https://varnelo.example/app";
 
 // The largest value an element with a 2-byte length field can carry (even).
 inline constexpr uint32_t kMaxShortValueLength = 65534;

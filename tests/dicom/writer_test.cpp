@@ -141,7 +141,7 @@ TEST(CommentValue, Layout)
     const std::string Stars(30, '*');
     const std::string Trailer = "\r\n\r\n" + Stars + "\r\nThis comment was recorded with\r\n" +
                                 "  Varnelo (c) the Varnelo authors. All rights reserved.\r\n" +
-                                "https://www.varnelo.org\r\n\r\n" + "01/02/26 10:11:12\r\n" + Stars;
+                                "https://varnelo.example/app\r\n\r\n" + "01/02/26 10:11:12\r\n" + Stars;
     struct {
         std::string Comment, Kept;
     } Cases[] = {
