@@ -6,7 +6,9 @@
 #
 # The corpus of each target grows in BUILD_DIR/fuzz-corpus/TARGET across runs;
 # findings land in BUILD_DIR/fuzz-artifacts/TARGET/. Extra libFuzzer options
-# can be given in FUZZ_OPTIONS. Exits non-zero when a target found something.
+# can be given in FUZZ_OPTIONS, the per-input time limit in FUZZ_TIMEOUT (5 s);
+# FUZZ_NO_BUILD=1 runs the targets as built.
+# Exits non-zero when a target found something.
 set -euo pipefail
 build=${1:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 seconds=${2:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
@@ -22,7 +24,7 @@ if [ ! -f "$build/build.ninja" ]; then
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DVARNELO_FUZZ=ON -DVARNELO_GUI=OFF -DVARNELO_TESTS=OFF >/dev/null
 fi
-cmake --build "$build" -j "${JOBS:-2}" --target varnelo-fuzz-all
+[ -n "${FUZZ_NO_BUILD:-}" ] || cmake --build "$build" -j "${JOBS:-2}" --target varnelo-fuzz-all
 
 seeds="$build/fuzz-seeds"
 if [ ! -d "$seeds" ] || [ -n "${FUZZ_RESEED:-}" ]; then
@@ -49,7 +51,7 @@ for t in "${targets[@]}"; do
   # One allocation may hold at most one frame of 1 GiB.
   set +e
   nice -n 10 "$build/fuzz/varnelo-fuzz-$t" \
-    -max_total_time="$seconds" -timeout=5 -rss_limit_mb=3072 -malloc_limit_mb=1100 \
+    -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-5}" -rss_limit_mb=3072 -malloc_limit_mb=1100 \
     -max_len=65536 -print_final_stats=1 \
     -dict="$src/fuzz/$dict" -artifact_prefix="$artifacts/" ${FUZZ_OPTIONS:-} \
     "$corpus" "$seeds/$t" "${regressions[@]}" >"$log" 2>&1
