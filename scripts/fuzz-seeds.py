@@ -6,8 +6,9 @@
 load/ and writer/ get whole files: tests/data/, samples/, Debian's pydicom
 test files, and encapsulated variants made from them with DCMTK. The decoder
 targets get first fragments of encapsulated pixel data: lossless/ (process 14
-streams), jpeg/ (every other JPEG-family stream) and rle/ (a 6-byte geometry
-prefix, see fuzz/fuzz_rle.cpp, then the RLE fragment). Seeds are copied or
+streams), jpeg/ (every other JPEG-family stream) and rle/ and jpegext/ (JPEG-LS
+and JPEG 2000) with a 6-byte geometry prefix (see fuzz/fuzz_rle.cpp) before
+the fragment. Seeds are copied or
 made at run time and never committed.
 """
 import hashlib
@@ -27,6 +28,8 @@ PYDICOM_FILES = Path("/usr/lib/python3/dist-packages/pydicom/data/test_files")
 MAX_SEED = 512 * 1024
 LOSSLESS = ("1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70")
 RLE = "1.2.840.10008.1.2.5"
+JPEGEXT = ("1.2.840.10008.1.2.4.80", "1.2.840.10008.1.2.4.81", "1.2.840.10008.1.2.4.90", "1.2.840.10008.1.2.4.91")
+TARGETS = ("load", "writer", "lossless", "rle", "jpeg", "jpegext")
 
 
 def put(folder: Path, data: bytes, hint: str = "") -> None:
@@ -77,7 +80,7 @@ def encapsulated_variants(work: Path, sources):
 def main() -> int:
     warnings.simplefilter("ignore")
     out = Path(sys.argv[1])
-    for t in ("load", "writer", "lossless", "rle", "jpeg"):
+    for t in TARGETS:
         shutil.rmtree(out / t, ignore_errors=True)
         (out / t).mkdir(parents=True)
     files = list(candidates())
@@ -113,16 +116,17 @@ def main() -> int:
                 continue
             if ts in LOSSLESS:
                 put(out / "lossless", frag, "lossless")
-            elif ts == RLE:
+            elif ts == RLE or ts in JPEGEXT:
                 bits = int(ds.get("BitsAllocated", 8))
                 spp = int(ds.get("SamplesPerPixel", 1))
                 geometry = struct.pack("<HHBB", int(ds.Rows), int(ds.Columns),
                                        ((spp - 1) & 3) | (int(ds.get("PlanarConfiguration", 0)) & 1) << 2,
                                        1 if bits == 16 else 0)
-                put(out / "rle", geometry + frag, "rle")
+                target = "rle" if ts == RLE else "jpegext"
+                put(out / target, geometry + frag, target)
             elif ts[18:19] == "4":
                 put(out / "jpeg", frag, "jpeg")
-    for t in ("load", "writer", "lossless", "rle", "jpeg"):
+    for t in TARGETS:
         n = len(list((out / t).glob("*"))) if (out / t).is_dir() else 0
         print(f"{t}: {n} seeds")
     return 0

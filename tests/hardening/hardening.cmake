@@ -24,7 +24,7 @@ endif()
 
 # The fuzz harnesses as plain programs: every saved finding (and, for the
 # file-level targets, every test file and sample) replayed in any build.
-foreach(t load writer lossless rle jpeg)
+foreach(t load writer lossless rle jpeg jpegext)
   add_executable(fuzz_replay_${t} ${VARNELO_FUZZ_DIR}/fuzz_${t}.cpp ${VARNELO_FUZZ_DIR}/replay_main.cpp)
   target_include_directories(fuzz_replay_${t} PRIVATE ${VARNELO_FUZZ_DIR})
   target_link_libraries(fuzz_replay_${t} PRIVATE dicom extrout)
@@ -47,7 +47,7 @@ if(NOT VARNELO_SANITIZER_CHILD)
     message(WARNING "clang++-14 not found: the sanitizer and fuzz tests are left out (make deps installs it)")
   else()
     set(VARNELO_SANITIZE_TREE ${CMAKE_BINARY_DIR}/sanitize)
-    set(VARNELO_FUZZ_TEST_SECONDS 12 CACHE STRING "Seconds each fuzz target runs in the test suite")
+    set(VARNELO_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds each fuzz target runs in the test suite")
 
     add_test(NAME sanitize.build
              COMMAND bash ${VARNELO_HARDENING_DIR}/sanitizer-build.sh ${PROJECT_SOURCE_DIR} ${VARNELO_SANITIZE_TREE})
@@ -67,7 +67,7 @@ if(NOT VARNELO_SANITIZER_CHILD)
              COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/fuzz-seeds.py ${CMAKE_BINARY_DIR}/fuzz-seeds)
     set_tests_properties(sanitize.fuzz_seeds PROPERTIES FIXTURES_SETUP fuzz_seeds TIMEOUT 300)
 
-    foreach(t load writer lossless rle jpeg)
+    foreach(t load writer lossless rle jpeg jpegext)
       if(t STREQUAL "load" OR t STREQUAL "writer")
         set(dict dicom.dict)
       elseif(t STREQUAL "rle")
