@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace dicom {
 
@@ -157,22 +158,16 @@ void CheckDataSetStart(TStream& Source, TransferSyntaxState& TS)
 
 TPhotometric PhotometricFromString(const std::string& Text)
 {
+    static const std::pair<const char*, TPhotometric> kNames[] = {
+        {"MONOCHROME1", pmMonochrome1}, {"MONOCHROME2", pmMonochrome2}, {"RGB", pmRGB},
+        {"YBR_FULL", pmYBRFull},        {"PALETTE COLOR", pmPalette},    {"YBR_FULL_422", pmYBRFull422},
+        // JPEG 2000 only: its decoder undoes the colour transform.
+        {"YBR_RCT", pmRGB},             {"YBR_ICT", pmRGB},
+    };
     const std::string T = TrimValue(Text);
-    if (T == "MONOCHROME1")
-        return pmMonochrome1;
-    if (T == "MONOCHROME2")
-        return pmMonochrome2;
-    if (T == "RGB")
-        return pmRGB;
-    if (T == "YBR_FULL")
-        return pmYBRFull;
-    if (T == "PALETTE COLOR")
-        return pmPalette;
-    if (T == "YBR_FULL_422")
-        return pmYBRFull422;
-    // JPEG 2000 only: its decoder undoes the colour transform.
-    if (T == "YBR_RCT" || T == "YBR_ICT")
-        return pmRGB;
+    for (const auto& [Name, Code] : kNames)
+        if (T == Name)
+            return Code;
     return pmOther;
 }
 
