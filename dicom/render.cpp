@@ -685,6 +685,12 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
         return Result;
     }
 
+    // A sample width that is never drawn needs no frame: a few bytes of RLE
+    // would otherwise have a frame of hundreds of megabytes decoded first.
+    const bool Drawable = Bits == 1 || Bits == 8 || Bits == 12 || Bits == 16 || Bits == 32;
+    if (!Drawable && !(TS.Compressed && TS.Compression == ckJPEG))
+        return 1;
+
     TFrame Frame;
     if (!ReadFrame(Data, TS, 1, Bytes, Frame))
         return -1;
