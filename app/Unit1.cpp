@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -246,10 +247,14 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
     FCreating = true;
     OpenFolder(StartFolder.isEmpty() ? QDir::currentPath() : StartFolder);
     FCreating = false;
+
+    CreatePopupMenu2();
+    FormCreate(this);
 }
 
 TOrvoScrivelUIform::~TOrvoScrivelUIform()
 {
+    FormDestroy(this);
     qApp->removeEventFilter(this);
     UnbindListChange();
     ui->ShellListView1->setModel(nullptr);
@@ -566,6 +571,15 @@ bool TOrvoScrivelUIform::eventFilter(QObject* Watched, QEvent* Event)
         if (FLayoutReady && height() == FFormHeight)
             RememberLayout();
         return QMainWindow::eventFilter(Watched, Event);
+    }
+    if (Event->type() == QEvent::MouseButtonPress && Watched == ui->ToolButton5) {
+        // The button has no click of its own: the press opens the menu.
+        if (!ui->ToolButton5->isEnabled())
+            return true;
+        auto* M = static_cast<QMouseEvent*>(Event);
+        const QPoint At = M->position().toPoint();
+        ToolButton5MouseDown(ui->ToolButton5, M->button(), M->modifiers(), At.x(), At.y());
+        return M->button() == Qt::LeftButton;
     }
     // A key event travels from the focus widget up its parents; the window
     // looks at it once, at its first stop, and passes it on.

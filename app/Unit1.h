@@ -7,6 +7,8 @@
 #include <QModelIndex>
 #include <QString>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,7 +19,14 @@ namespace dicom {
 class TBitmap;
 }
 
+class QAction;
+class QActionGroup;
 class QFileSystemModel;
+class QMenu;
+class TSpRecoGrammar;
+class TSpRecoResult;
+class TSpSharedRecoContext;
+class TSpVoice;
 class QLabel;
 class QPlainTextEdit;
 class QSplitter;
@@ -34,6 +43,12 @@ enum TItemChange { ctText, ctImage, ctState };
 
 // Link colours.
 extern const QColor clRed, clPurple, clBlue, clCream;
+
+// The recogniser's dialogs: type names and the captions that title them.
+extern std::array<QString, 7> SpeechUITypes;
+extern std::array<QString, 7> SpeechUICaptions;
+// True from Pause until reading is resumed or stopped.
+extern bool SpeechPaused;
 
 // Start-up work that precedes the window: the splash (closes by itself) and
 // the REC cursor in its slot. Needs the application object.
@@ -59,6 +74,33 @@ public:
     void Label4Click(QObject* Sender);
     void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
     void FormCanResize(QObject* Sender, int& NewWidth, int& NewHeight, bool& Resize);
+
+    // Speech: set-up and tear-down, the toolbar, the Configure menu, and the
+    // service's events.
+    void FormCreate(QObject* Sender);
+    void FormDestroy(QObject* Sender);
+    void ToolButton1Click(QObject* Sender);
+    void ToolButton2Click(QObject* Sender);
+    void ToolButton3Click(QObject* Sender);
+    void ToolButton4Click(QObject* Sender);
+    void ToolButton5MouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void VolumeControl1Click(QObject* Sender);
+    void VoiceItemClick(QObject* Sender);
+    void SpeechUIItemClick(QObject* Sender);
+    void VoiceEndStream(QObject* Sender, int StreamNumber, qint64 StreamPosition);
+    void VoiceWord(QObject* Sender, int StreamNumber, qint64 StreamPosition, int CharacterPosition, int Length);
+    void RecoContextRecognition(QObject* Sender, int StreamNumber, qint64 StreamPosition, int RecognitionType,
+                                const TSpRecoResult& Result);
+
+    TSpVoice* SpeechVoice = nullptr;            // absent when its creation failed
+    TSpSharedRecoContext* SpeechReco = nullptr; // absent until created
+    std::shared_ptr<TSpRecoGrammar> DictationGrammar;
+    bool Dictating = false;
+
+    QMenu* PopupMenu2() const { return FPopupMenu2; }
+    // Starts an audio tool detached: program and arguments. Replaceable for
+    // tests; returns whether it started.
+    std::function<bool(const QString& Program, const QStringList& Arguments)> StartTool;
 
     // Loads FileName and shows it; false (window left cleared) when the
     // loader refuses it. The loader's errors pass through.
@@ -112,6 +154,9 @@ private:
     void RememberLayout();
     void UpdateMinimumHeight();
     void ApplyLook();
+    void CreatePopupMenu2();
+    void SetSpeechButtons(bool Read, bool Pause, bool Stop, bool Record, bool Configure);
+    void ShowSpeechError(const QString& Text);
 
     std::unique_ptr<Ui::TOrvoScrivelUIform> ui;
     // The models ask the icon provider from their gatherer threads: they go
@@ -132,4 +177,7 @@ private:
     int FFormHeight = 0;
     int FPanel1Height = 0;
     int FPanel3Height = 0;
+    QMenu* FPopupMenu2 = nullptr;
+    QActionGroup* FVoiceGroup = nullptr;
+    bool FDestroyed = false;
 };

@@ -586,10 +586,12 @@ TEST_F(MainWindow, LayoutNamesAndStartState)
     EXPECT_EQ(Ui->Label2->FontColor(), clBlue);
     EXPECT_TRUE(Ui->Label2->font().bold());
     EXPECT_FALSE(Ui->Label3->font().bold());
-    for (QToolButton* B : {Ui->ToolButton1, Ui->ToolButton2, Ui->ToolButton3, Ui->ToolButton4, Ui->ToolButton5}) {
-        EXPECT_FALSE(B->isEnabled());
+    // Pause and Stop wait for reading; the speech tests cover the rest.
+    for (QToolButton* B : {Ui->ToolButton1, Ui->ToolButton2, Ui->ToolButton3, Ui->ToolButton4, Ui->ToolButton5})
         EXPECT_FALSE(B->icon().isNull());
-    }
+    EXPECT_FALSE(Ui->ToolButton2->isEnabled());
+    EXPECT_FALSE(Ui->ToolButton3->isEnabled());
+    EXPECT_TRUE(Ui->ToolButton5->isEnabled());
     EXPECT_TRUE(W->StatusText().isEmpty());
     EXPECT_TRUE(Ui->Label2->isEnabled()); // enabled, without effect, until the first change
     EXPECT_EQ(W->ListFolder(), Dir);
