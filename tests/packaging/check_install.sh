@@ -35,7 +35,9 @@ needed_owners() {
   local exe=$1 lib path map owners resolved=()
   map=$(ldd "$exe")
   for lib in $(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    path=$(awk -v l="$lib" '$1 == l && $3 ~ /^\// { print $3; exit }' <<<"$map")
+    # "name => path (addr)", or "path (addr)" for the dynamic loader.
+    path=$(awk -v l="$lib" '$1 == l && $3 ~ /^\// { print $3; exit }
+                            $1 ~ /^\// && $1 ~ ("/" l "$") { print $1; exit }' <<<"$map")
     if [ -z "$path" ]; then echo "?$lib"; else resolved+=("$(readlink -f "$path")"); fi
   done
   [ ${#resolved[@]} -gt 0 ] || return 0
