@@ -34,7 +34,7 @@ DATE = rb"\d\d/\d\d/\d\d \d\d:\d\d:\d\d"
 TRAILER = re.compile(
     re.escape(STORED) + r"\r\n\r\n\*{30}\r\nThis comment was recorded with\r\n"
     r"  Varnelo \(c\) the Varnelo authors\. All rights reserved\.\r\n"
-    r"https://www\.varnelo\.org\r\n\r\n\d\d/\d\d/\d\d \d\d:\d\d:\d\d\r\n\*{30} ?$"
+    r"https://varnelo\.example/app\r\n\r\n\d\d/\d\d/\d\d \d\d:\d\d:\d\d\r\n\*{30} ?$"
 )
 KNOWN_REFUSALS = (
     "No valid DicomFile.",
