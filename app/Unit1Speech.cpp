@@ -82,6 +82,9 @@ void TOrvoScrivelUIform::CreatePopupMenu2()
 {
     FPopupMenu2 = new QMenu(this);
     FPopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    // The synthesiser installs over a hundred voices: one scrolling column
+    // keeps every item reachable, where wrapped columns run off the screen.
+    FPopupMenu2->setStyleSheet(QStringLiteral("QMenu { menu-scrollable: 1; }"));
     auto AddFixed = [this](const char* Name, const char* Caption) {
         auto* Item = FPopupMenu2->addAction(QString::fromLatin1(Caption));
         Item->setObjectName(QString::fromLatin1(Name));

@@ -22,3 +22,10 @@ if(TARGET varnelo_app AND TARGET speech)
   set_tests_properties(app.speech.NoServer PROPERTIES TIMEOUT 120 ENVIRONMENT
     "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/app-speech-noserver-config")
 endif()
+
+# Not a test: the window mid-reading and with the Configure menu open, for
+# scripts/shots-speech.sh.
+if(TARGET varnelo_app AND TARGET speech)
+  add_executable(speech_shot ${CMAKE_CURRENT_LIST_DIR}/speech_shot.cpp)
+  target_link_libraries(speech_shot PRIVATE varnelo_app speech Qt6::Test)
+endif()
