@@ -210,6 +210,38 @@ TEST_F(AppSpeech, ReadSelectsEachWordInOrderThenReturnsToIdle)
     EXPECT_EQ(W->CommentText(), QStringLiteral("Café crème naïve\r\nélève à Zürich"));
 }
 
+// A character outside the basic plane takes two UTF-16 units in the field as
+// in the text given to the service: the words after it are still selected
+// exactly.
+TEST_F(AppSpeech, WordsAfterACharacterOutsideTheBasicPlaneAreSelectedExactly)
+{
+    Ui->Memo1->setPlainText(QStringLiteral("Bone \U0001D11E density\nis normal"));
+    Click(Ui->ToolButton1);
+    ASSERT_TRUE(WaitFor([&] { return Buttons() == kIdle; })) << Words.join('|').toStdString();
+    const qsizetype Density = Words.indexOf(QStringLiteral("density"));
+    ASSERT_GE(Density, 1) << Words.join('|').toStdString();
+    EXPECT_EQ(Words.front(), QStringLiteral("Bone"));
+    EXPECT_EQ(Words.mid(Density), QStringList({"density", "is", "normal"}));
+}
+
+TEST_F(AppSpeech, ClosingTheWindowWhileReadingOrDictatingIsClean)
+{
+    Ui->Memo1->setPlainText(QStringLiteral("one two three four five six seven eight nine ten"));
+    Click(Ui->ToolButton1);
+    ASSERT_TRUE(WaitFor([&] { return !Words.isEmpty(); }));
+    W.reset();
+    QTest::qWait(500);
+
+    W = std::make_unique<TOrvoScrivelUIform>(Folder.path());
+    W->SpeechReco->Recognizer()->SetAudioInputId(MicId());
+    QTest::mouseClick(W->Form()->ToolButton4, Qt::LeftButton);
+    ASSERT_TRUE(W->Dictating);
+    W.reset();
+    EXPECT_EQ(ScreenCursor(), crRecording); // the cursor belongs to the application
+    SetScreenCursor(crDefault);
+    QTest::qWait(300);
+}
+
 TEST_F(AppSpeech, ReadOnAnEmptyFieldChangesNothing)
 {
     Click(Ui->ToolButton1);
@@ -330,12 +362,23 @@ TEST_F(AppSpeech, FreeDictationGivesText)
     EXPECT_FALSE(W->CommentText().trimmed().isEmpty());
 }
 
-TEST_F(AppSpeech, DictationRespectsTheFieldLimit)
+TEST_F(AppSpeech, APhraseReplacesTheSelectionAndRespectsTheFieldLimit)
 {
+    const TSpRecoResult Hello(QStringList{"hello", "world"}, 0, 0);
+    Ui->Memo1->setPlainText(QStringLiteral("see\nold text"));
+    W->SetCommentSelection(5, 3); // "old"
+    W->RecoContextRecognition(W->SpeechReco, 1, 0, SRTStandard, Hello);
+    EXPECT_EQ(W->CommentText(), QStringLiteral("see\r\nhello world  text"));
+    EXPECT_EQ(Ui->Memo1->StoredSelStart(), 17);
+    // Spoken punctuation arrives as text.
+    const TSpRecoResult Comma(QStringList{"stable", "comma", "no", "change", "period"}, 0, 0);
+    Ui->Memo1->clear();
+    W->RecoContextRecognition(W->SpeechReco, 1, 0, SRTStandard, Comma);
+    EXPECT_EQ(W->CommentText(), QStringLiteral("stable, no change. "));
+
     Ui->Memo1->setPlainText(QString(Ui->Memo1->MaxLength() - 4, u'x'));
     W->SetCommentSelection(0, 0);
-    TSpRecoResult R(QStringList{"hello", "world"}, 0, 0);
-    W->RecoContextRecognition(W->SpeechReco, 1, 0, SRTStandard, R);
+    W->RecoContextRecognition(W->SpeechReco, 1, 0, SRTStandard, Hello);
     EXPECT_EQ(W->CommentText().size(), Ui->Memo1->MaxLength());
     EXPECT_TRUE(W->CommentText().startsWith(QStringLiteral("hellx")));
 }
