@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QAudioDevice>
 #include <QMenu>
@@ -442,28 +443,48 @@ TEST_F(AppSpeech, ConfigureMenuListsVoicesWithTheCurrentOneTickedAndTheDialogs)
     W->PopupMenu2()->hide();
 }
 
-TEST_F(AppSpeech, TheAudioToolsStartDetached)
+// Each audio tool starts the desktop's program found on PATH, detached, and
+// nothing is reported whatever happens.
+TEST_F(AppSpeech, TheAudioToolsStartTheDesktopsMixerAndSoundSettings)
 {
+    QTemporaryDir Bin;
+    auto Install = [&](const char* Name) {
+        QFile F(Bin.filePath(QString::fromLatin1(Name)));
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write("#!/bin/sh\nexit 0\n");
+        F.close();
+        F.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    const QByteArray Path = qgetenv("PATH");
+    qputenv("PATH", Bin.path().toLocal8Bit());
     QStringList Started;
     W->StartTool = [&](const QString& Program, const QStringList& Arguments) {
-        Started << (QStringList{Program} + Arguments).join(' ');
-        return false; // not reported
+        Started << (QStringList{QFileInfo(Program).fileName()} + Arguments).join(' ');
+        return false;
     };
     const TDocumentOpener Before = SetDocumentOpener([&](QWidget*, const QString& Target) {
-        Started << Target;
+        Started << QStringLiteral("open ") + Target;
         return false;
     });
-    for (QAction* I : W->PopupMenu2()->actions().mid(0, 2))
-        I->trigger();
+    auto Both = [&] {
+        Started.clear();
+        for (QAction* I : W->PopupMenu2()->actions().mid(0, 2))
+            I->trigger();
+        return Started;
+    };
+
+    const QStringList Nothing = Both();
+    Install("pavucontrol");
+    const QStringList MixerOnly = Both();
+    Install("gnome-control-center");
+    const QStringList Desktop = Both();
+
     SetDocumentOpener(Before);
+    qputenv("PATH", Path);
+    EXPECT_TRUE(Nothing.isEmpty()) << Nothing.join('|').toStdString();
+    EXPECT_EQ(MixerOnly, QStringList({"pavucontrol", "open pavucontrol"}));
+    EXPECT_EQ(Desktop, QStringList({"gnome-control-center sound", "open pavucontrol"}));
     EXPECT_FALSE(QApplication::activeModalWidget());
-    // Where the desktop has neither tool nothing starts; otherwise one each.
-    const bool Any = !QStandardPaths::findExecutable("pavucontrol").isEmpty() ||
-                     !QStandardPaths::findExecutable("gnome-control-center").isEmpty();
-    if (Any)
-        EXPECT_EQ(Started.size(), 2) << Started.join('|').toStdString();
-    if (!QStandardPaths::findExecutable("pavucontrol").isEmpty())
-        EXPECT_EQ(Started.value(1), QStringLiteral("pavucontrol"));
 }
 
 // No sound server: the voices are listed but nothing can be heard, and the
