@@ -16,7 +16,6 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -100,7 +99,6 @@ void TOrvoScrivelUIform::CreatePopupMenu2()
 
     // Only the left button opens the menu on press; the right one opens it as
     // the button's context menu.
-    ui->ToolButton5->setEnabled(true);
     ui->ToolButton5->installEventFilter(this);
     ui->ToolButton5->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->ToolButton5, &QWidget::customContextMenuRequested, this,
