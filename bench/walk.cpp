@@ -115,7 +115,9 @@ int main(int argc, char** argv)
     }
 
     std::printf("%-28s %12s %12s %12s %14s\n", "file", "in-process", "our process", "dcmdump -M", "dcmdump (all)");
-    for (const auto& [Name, File] : {std::pair{"512x512 CT", CtFile}, std::pair{"500 MB encapsulated", BigFile}}) {
+    for (const auto& Case : {std::pair{"512x512 CT", CtFile}, std::pair{"500 MB encapsulated", BigFile}}) {
+        const char* Name = Case.first;
+        const std::string& File = Case.second;
         const double InProcess = MedianMs(Runs, [&] {
             dicom::THeaderData H;
             if (!dicom::LoadDICOMHeader(File, H))
