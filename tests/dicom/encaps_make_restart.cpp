@@ -34,7 +34,7 @@ int main(int argc, char** argv)
                     const int V = (X * 5 + Y * 3 + K * 40) * (Top / 200 + 1) + static_cast<int>(Rng() % (Top / 20 + 2));
                     Img[(static_cast<size_t>(Y) * C.X + X) * C.Nf + K] = std::min(V, Top);
                 }
-        lenc::Spec S;
+        lenc::StreamParams S;
         S.P = C.P;
         S.Nf = C.Nf;
         S.X = C.X;

@@ -245,7 +245,7 @@ TEST(CompressedFrame, LosslessFrameSplitOverFragments)
     std::vector<int> Img(40 * 30);
     for (size_t I = 0; I < Img.size(); ++I)
         Img[I] = static_cast<int>((I * 13) % 4000 + Rng() % 50);
-    lenc::Spec S;
+    lenc::StreamParams S;
     S.P = 12;
     S.X = 40;
     S.Y = 30;

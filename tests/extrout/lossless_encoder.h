@@ -63,7 +63,7 @@ inline HuffSpec FixedTable()
     return H;
 }
 
-struct Spec {
+struct StreamParams {
     int P = 8, Nf = 1, X = 0, Y = 0, Ss = 1, Pt = 0, RI = 0;
     std::vector<HuffSpec> Tables; // written in one DHT segment
     bool EOI = true;
@@ -127,7 +127,7 @@ inline void Put16(std::vector<uint8_t>& O, int V)
 }
 
 // Samples: raster order, components interleaved; values taken modulo 2^16.
-inline std::vector<uint8_t> Encode(const std::vector<int>& Samples, const Spec& S)
+inline std::vector<uint8_t> Encode(const std::vector<int>& Samples, const StreamParams& S)
 {
     std::vector<uint8_t> O = {0xFF, 0xD8};
     // Frame header.

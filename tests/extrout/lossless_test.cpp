@@ -71,9 +71,9 @@ Decoded Reference(const Bytes& Stream, size_t Capacity, uint8_t Fill = 0xA5)
     return {Ok, Buf};
 }
 
-lenc::Spec MakeSpec(int P, int Nf, int X, int Y, int Ss, std::vector<lenc::HuffSpec> Tables)
+lenc::StreamParams MakeSpec(int P, int Nf, int X, int Y, int Ss, std::vector<lenc::HuffSpec> Tables)
 {
-    lenc::Spec S;
+    lenc::StreamParams S;
     S.P = P;
     S.Nf = Nf;
     S.X = X;
@@ -83,7 +83,7 @@ lenc::Spec MakeSpec(int P, int Nf, int X, int Y, int Ss, std::vector<lenc::HuffS
     return S;
 }
 
-size_t OutBytes(const lenc::Spec& S) { return static_cast<size_t>(S.X) * S.Y * S.Nf * (S.P == 8 ? 1 : 2); }
+size_t OutBytes(const lenc::StreamParams& S) { return static_cast<size_t>(S.X) * S.Y * S.Nf * (S.P == 8 ? 1 : 2); }
 
 // Index of the marker FF M in a stream.
 size_t Find(const Bytes& B, uint8_t M)
@@ -172,8 +172,8 @@ TEST(LosslessJPEG, ConstantImagesAtEveryPrecision)
         SCOPED_TRACE(P);
         const int Init = 1 << (P - 1);
         const std::vector<int> Img(6 * 5, Init);
-        const auto Spec = MakeSpec(P, 1, 6, 5, 1, {lenc::FixedTable()});
-        const auto R = Fast(lenc::Encode(Img, Spec), OutBytes(Spec));
+        const auto StreamParams = MakeSpec(P, 1, 6, 5, 1, {lenc::FixedTable()});
+        const auto R = Fast(lenc::Encode(Img, StreamParams), OutBytes(StreamParams));
         ASSERT_TRUE(R.Ok);
         EXPECT_EQ(R.Out, Expected(Img, P));
     }
@@ -184,8 +184,8 @@ TEST(LosslessJPEG, CategoriesOneAndSixteen)
     // From 32768: -32768 (category 16, no extra bits), then +1 and -1
     // (category 1 with bit 1 and bit 0), then +5.
     const std::vector<int> Img = {0, 1, 0, 5};
-    auto Spec = MakeSpec(16, 1, 4, 1, 1, {lenc::FixedTable()});
-    const Bytes S = lenc::Encode(Img, Spec);
+    auto StreamParams = MakeSpec(16, 1, 4, 1, 1, {lenc::FixedTable()});
+    const Bytes S = lenc::Encode(Img, StreamParams);
     const auto R = Fast(S, 8);
     ASSERT_TRUE(R.Ok);
     EXPECT_EQ(R.Out, Expected(Img, 16));
@@ -206,8 +206,8 @@ TEST(LosslessJPEG, AllPredictorsRoundTrip)
             std::vector<lenc::HuffSpec> Tables;
             for (int T = 0; T < (C.Nf == 3 ? 3 : 1); ++T)
                 Tables.push_back(lenc::RandomTable(Rng));
-            const auto Spec = MakeSpec(C.P, C.Nf, X, Y, Ss, Tables);
-            const auto R = Fast(lenc::Encode(Img, Spec), OutBytes(Spec));
+            const auto StreamParams = MakeSpec(C.P, C.Nf, X, Y, Ss, Tables);
+            const auto R = Fast(lenc::Encode(Img, StreamParams), OutBytes(StreamParams));
             ASSERT_TRUE(R.Ok);
             EXPECT_EQ(R.Out, Expected(Img, C.P));
         }
@@ -219,8 +219,8 @@ TEST(LosslessJPEG, TablesGoByTheirOrderInTheLastSegment)
     std::mt19937 Rng(11);
     const auto Img = Image(Rng, 10, 6, 3, 8, 20);
     const auto A = lenc::RandomTable(Rng), B = lenc::RandomTable(Rng), C = lenc::RandomTable(Rng);
-    const auto Spec = MakeSpec(8, 3, 10, 6, 4, {A, B, C});
-    const Bytes Three = lenc::Encode(Img, Spec);
+    const auto StreamParams = MakeSpec(8, 3, 10, 6, 4, {A, B, C});
+    const Bytes Three = lenc::Encode(Img, StreamParams);
     const Bytes Want = Expected(Img, 8);
     EXPECT_EQ(Fast(Three, Want.size()).Out, Want);
 
@@ -251,11 +251,11 @@ TEST(LosslessJPEG, RestartIntervals)
             const int Y = 11;
             const auto Img = Image(Rng, C.X, Y, C.Nf, C.P, 30);
             std::vector<lenc::HuffSpec> Tables(C.Nf == 3 ? 3 : 1, lenc::RandomTable(Rng));
-            auto Spec = MakeSpec(C.P, C.Nf, C.X, Y, Ss, Tables);
-            Spec.RI = C.RI;
-            const Bytes S = lenc::Encode(Img, Spec);
+            auto StreamParams = MakeSpec(C.P, C.Nf, C.X, Y, Ss, Tables);
+            StreamParams.RI = C.RI;
+            const Bytes S = lenc::Encode(Img, StreamParams);
             ASSERT_LT(Find(S, 0xD1), S.size()) << "no restart markers made";
-            const auto R = Fast(S, OutBytes(Spec));
+            const auto R = Fast(S, OutBytes(StreamParams));
             ASSERT_TRUE(R.Ok);
             EXPECT_EQ(R.Out, Expected(Img, C.P));
             // A missing marker is a broken stream.
@@ -263,7 +263,7 @@ TEST(LosslessJPEG, RestartIntervals)
             const size_t Rst = Find(S, 0xD0);
             ASSERT_LT(Rst + 2, S.size());
             Broken.erase(Broken.begin() + static_cast<long>(Rst), Broken.begin() + static_cast<long>(Rst + 2));
-            const auto F = Fast(Broken, OutBytes(Spec)), Ref = Reference(Broken, OutBytes(Spec));
+            const auto F = Fast(Broken, OutBytes(StreamParams)), Ref = Reference(Broken, OutBytes(StreamParams));
             EXPECT_EQ(F.Ok, Ref.Ok);
             EXPECT_EQ(F.Out, Ref.Out);
         }
@@ -275,19 +275,19 @@ TEST(LosslessJPEG, EndsOfTheStream)
     std::mt19937 Rng(3);
     for (int P : {8, 16}) {
         const auto Img = Image(Rng, 30, 7, 1, P, 200);
-        auto Spec = MakeSpec(P, 1, 30, 7, 6, {lenc::RandomTable(Rng)});
-        Spec.EOI = false;
-        const Bytes S = lenc::Encode(Img, Spec);
+        auto StreamParams = MakeSpec(P, 1, 30, 7, 6, {lenc::RandomTable(Rng)});
+        StreamParams.EOI = false;
+        const Bytes S = lenc::Encode(Img, StreamParams);
         // Without an end-of-image marker the data runs to the stream's end.
-        const auto R = Fast(S, OutBytes(Spec));
+        const auto R = Fast(S, OutBytes(StreamParams));
         ASSERT_TRUE(R.Ok);
         EXPECT_EQ(R.Out, Expected(Img, P));
         // Cut inside the data: refused, and wide output is left cleared after
         // the last sample decoded.
         for (size_t Cut = 40; Cut < S.size(); Cut += 7) {
             const Bytes Part(S.begin(), S.begin() + static_cast<long>(Cut));
-            const auto F = Fast(Part, OutBytes(Spec));
-            const auto Ref = Reference(Part, OutBytes(Spec));
+            const auto F = Fast(Part, OutBytes(StreamParams));
+            const auto Ref = Reference(Part, OutBytes(StreamParams));
             EXPECT_FALSE(F.Ok);
             EXPECT_EQ(F.Out, Ref.Out) << "cut at " << Cut;
         }
@@ -298,8 +298,8 @@ TEST(LosslessJPEG, NeverWritesPastTheCapacity)
 {
     std::mt19937 Rng(9);
     const auto Img = Image(Rng, 16, 16, 1, 12, 10);
-    const auto Spec = MakeSpec(12, 1, 16, 16, 1, {lenc::FixedTable()});
-    const Bytes S = lenc::Encode(Img, Spec);
+    const auto StreamParams = MakeSpec(12, 1, 16, 16, 1, {lenc::FixedTable()});
+    const Bytes S = lenc::Encode(Img, StreamParams);
     EXPECT_TRUE(Fast(S, 512).Ok);
     // A buffer sized for 8-bit samples, and one a sample short.
     EXPECT_FALSE(Fast(S, 256).Ok);
@@ -326,17 +326,17 @@ TEST(LosslessJPEG, MatchesPlainDecoderOnGeneratedAndDamagedStreams)
         std::vector<lenc::HuffSpec> Tables;
         for (int T = 0; T < (Nf == 3 ? 3 : 1); ++T)
             Tables.push_back(lenc::RandomTable(Rng, MinLen));
-        auto Spec = MakeSpec(P, Nf, X, Y, Ss, Tables);
-        Spec.Pt = Pt;
+        auto StreamParams = MakeSpec(P, Nf, X, Y, Ss, Tables);
+        StreamParams.Pt = Pt;
         if (std::uniform_int_distribution<int>(0, 2)(Rng) == 0)
-            Spec.RI = std::uniform_int_distribution<int>(1, 30)(Rng);
+            StreamParams.RI = std::uniform_int_distribution<int>(1, 30)(Rng);
         const auto Img = Image(Rng, X, Y, Nf, P, std::uniform_int_distribution<int>(0, 3000)(Rng));
-        Bytes S = lenc::Encode(Img, Spec);
+        Bytes S = lenc::Encode(Img, StreamParams);
         if (S.size() < 32)
             S.resize(32, 0); // below 32 bytes nothing is looked at
-        const size_t Cap = OutBytes(Spec);
+        const size_t Cap = OutBytes(StreamParams);
         SCOPED_TRACE(testing::Message() << "round " << Round << " P " << P << " Nf " << Nf << " Ss " << Ss
-                                        << " RI " << Spec.RI);
+                                        << " RI " << StreamParams.RI);
         {
             const auto F = Fast(S, Cap), R = Reference(S, Cap);
             ASSERT_EQ(F.Ok, R.Ok);
