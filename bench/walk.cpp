@@ -4,6 +4,7 @@
 //
 // usage: bench_walk VARNELO_DICOM [RUNS]
 #include "dicomgen.h"
+#include "timing.h"
 
 #include "loader.h"
 
@@ -16,32 +17,13 @@
 #include <unistd.h>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
 using testgen::Bytes;
 using testgen::DataSet;
 
 namespace {
 
-double MedianMs(int Runs, const std::function<void()>& Body)
-{
-    std::vector<double> Ms;
-    Body(); // warm the page cache
-    for (int I = 0; I < Runs; ++I) {
-        const auto T0 = Clock::now();
-        Body();
-        Ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - T0).count());
-    }
-    std::sort(Ms.begin(), Ms.end());
-    return Ms[Ms.size() / 2];
-}
-
-void Run(const std::string& Command)
-{
-    if (std::system(Command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", Command.c_str());
-        std::exit(1);
-    }
-}
+using bench::MedianMs;
+using bench::Run;
 
 DataSet HeaderElements()
 {
