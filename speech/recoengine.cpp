@@ -7,6 +7,7 @@
 
 #include <QAudioSource>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QThread>
@@ -47,8 +48,11 @@ QByteArray ServerDefaultSource() {
   pa_context* ctx = pa_context_new(pa_mainloop_get_api(loop), "varnelo-speech");
   if (ctx && pa_context_connect(ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
     pa_operation* op = nullptr;
-    // At most about two seconds for a server that does not answer.
-    for (int i = 0; i < 20 && !q.done; ++i) {
+    // At most two seconds for a server that does not answer. The bound is
+    // time, not loop turns: the handshake may take any number of turns.
+    QElapsedTimer clock;
+    clock.start();
+    while (!q.done && clock.elapsed() < 2000) {
       if (pa_mainloop_prepare(loop, 100000) < 0 || pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0)
         break;
       const pa_context_state_t st = pa_context_get_state(ctx);
