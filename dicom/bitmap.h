@@ -7,7 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
+#include <utility>
 
 namespace dicom {
 
@@ -17,9 +19,15 @@ public:
     using TColourTable = std::array<uint32_t, 256>;
 
     TBitmap() = default;
+    TBitmap(TBitmap&& Other) noexcept { *this = std::move(Other); }
+    TBitmap& operator=(TBitmap&& Other) noexcept;
+    TBitmap(const TBitmap& Other);
+    TBitmap& operator=(const TBitmap& Other);
 
     // Drops any content and makes a zero-filled bitmap of the given size.
-    // BitsPerPixel is 8 or 24. The colour table is reset to black.
+    // BitsPerPixel is 8 or 24. The colour table is reset to black. The zeros
+    // cost nothing until a row is written: a large image whose file holds
+    // only part of its pixels is mostly rows nobody writes.
     void SetSize(int Width, int Height, int BitsPerPixel);
     void Clear() { SetSize(0, 0, 8); }
 
@@ -28,11 +36,11 @@ public:
     int BitsPerPixel() const { return Bpp; }
     bool Empty() const { return W == 0 || H == 0; }
     size_t Stride() const { return RowBytes; }
-    uint8_t* Row(int Y) { return Pixels.data() + static_cast<size_t>(Y) * RowBytes; }
-    const uint8_t* Row(int Y) const { return Pixels.data() + static_cast<size_t>(Y) * RowBytes; }
-    uint8_t* Bits() { return Pixels.data(); }
-    const uint8_t* Bits() const { return Pixels.data(); }
-    size_t ByteCount() const { return Pixels.size(); }
+    uint8_t* Row(int Y) { return Pixels.get() + static_cast<size_t>(Y) * RowBytes; }
+    const uint8_t* Row(int Y) const { return Pixels.get() + static_cast<size_t>(Y) * RowBytes; }
+    uint8_t* Bits() { return Pixels.get(); }
+    const uint8_t* Bits() const { return Pixels.get(); }
+    size_t ByteCount() const { return RowBytes * static_cast<size_t>(H); }
 
     TColourTable& ColourTable() { return Colours; }
     const TColourTable& ColourTable() const { return Colours; }
@@ -46,9 +54,12 @@ public:
     }
 
 private:
+    struct TFree {
+        void operator()(uint8_t* P) const { std::free(P); }
+    };
     int W = 0, H = 0, Bpp = 8;
     size_t RowBytes = 0;
-    std::vector<uint8_t> Pixels;
+    std::unique_ptr<uint8_t[], TFree> Pixels;
     TColourTable Colours{};
 };
 

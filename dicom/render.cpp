@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -25,15 +26,37 @@ namespace dicom {
 
 namespace {
 
-// The frame being rendered. Uncompressed frames are read into our own
-// uninitialised block (the read fills it, so zeroing first would be a wasted
-// pass); decoded frames stay in Data.Pixels. Either way the block holds at
-// least the frame size rounded up to a whole 32-bit word, zeros after the
-// data, so word-wise swaps and casts never reach past it.
+// A zero-filled block from calloc: large ones come as fresh pages, so the
+// zeros cost nothing until written.
+template <typename T>
+class TZeroedBlock {
+public:
+    void Allocate(uint64_t Count)
+    {
+        P.reset(static_cast<T*>(std::calloc(static_cast<size_t>(std::max<uint64_t>(Count, 1)), sizeof(T))));
+        if (!P)
+            throw std::bad_alloc();
+    }
+    T* get() const { return P.get(); }
+
+private:
+    struct TFree {
+        void operator()(T* X) const { std::free(X); }
+    };
+    std::unique_ptr<T[], TFree> P;
+};
+
+// The frame being rendered. Uncompressed frames are read into a zeroed
+// block, of which a short file fills only the start; decoded frames stay in
+// Data.Pixels. Either way the block holds at least the frame size rounded up
+// to a whole 32-bit word, zeros after the data, so word-wise swaps and casts
+// never reach past it. Present counts the bytes from the start that may be
+// other than zero.
 struct TFrame {
-    std::unique_ptr<uint8_t[]> Own;
+    TZeroedBlock<uint8_t> Own;
     uint8_t* Bytes = nullptr;
     uint64_t Size = 0;
+    uint64_t Present = 0;
 };
 
 uint64_t PaddedSize(uint64_t Count) { return (Count + 3) & ~uint64_t(3); }
@@ -50,12 +73,13 @@ bool ReadFrame(TData28& Data, const TransferSyntaxState& TS, uint32_t FrameNumbe
         Data.FrameSize = std::min<uint64_t>(Data.FrameSize, Data.Pixels.size());
         Frame.Bytes = Data.Pixels.data();
         Frame.Size = Bytes;
+        Frame.Present = Bytes;
         return true;
     }
     TStream* Stream = Data.PixelData->Stream;
     if (Stream == nullptr)
         return false;
-    Frame.Own = std::make_unique_for_overwrite<uint8_t[]>(PaddedSize(Bytes));
+    Frame.Own.Allocate(PaddedSize(Bytes));
     Frame.Bytes = Frame.Own.get();
     Frame.Size = Bytes;
     size_t Got = 0;
@@ -66,7 +90,7 @@ bool ReadFrame(TData28& Data, const TransferSyntaxState& TS, uint32_t FrameNumbe
     } catch (const EDicomError&) {
         return false;
     }
-    std::memset(Frame.Bytes + Got, 0, PaddedSize(Bytes) - Got);
+    Frame.Present = Got;
     return true;
 }
 
@@ -250,17 +274,29 @@ void MinMax(const T* Src, uint64_t Count, T& Min, T& Max)
 }
 
 // Greyscale and RGB frames of more than 8 bits: stretched over the frame's
-// own range.
+// own range. Only the first Count of the N samples may be other than zero;
+// the zeros after them count in the range but are left to the caller. Gives
+// the display value of a zero sample.
 template <typename T>
-void StretchFrame(const T* Src, uint64_t Count, uint8_t* Out)
+uint8_t StretchFrame(const T* Src, uint64_t N, uint64_t Count, uint8_t* Out)
 {
     T Min = 0, Max = 0;
-    MinMax(Src, Count, Min, Max);
+    if (Count > 0)
+        MinMax(Src, Count, Min, Max);
+    if (Count < N) {
+        Min = std::min<T>(Min, 0);
+        Max = std::max<T>(Max, 0);
+    }
     std::vector<uint8_t> Lut;
     if constexpr (sizeof(T) <= 2)
         if (Max != Min && !HaveAVX2())
             Lut = StretchTable(Min, Max);
-    StretchSamples(Src, Count, Out, Min, Max, Lut.empty() ? nullptr : Lut.data());
+    const uint8_t* Table = Lut.empty() ? nullptr : Lut.data();
+    StretchSamples(Src, Count, Out, Min, Max, Table);
+    const T Zero = 0;
+    uint8_t Absent = 0;
+    StretchSamples(&Zero, 1, &Absent, Min, Max, Table);
+    return Absent;
 }
 
 // Colour frames of more than 8 bits whose samples are not levels but YBR
@@ -324,6 +360,7 @@ void FillRGB(TBitmap& Out, const uint8_t* Display, int Rows, int Columns, int Sa
 struct TJPEGError {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
+    bool DataEnded = false; // a marker or the stream's end came before the image's last block
 };
 
 [[noreturn]] void JPEGErrorExit(j_common_ptr Info)
@@ -332,6 +369,15 @@ struct TJPEGError {
 }
 
 void JPEGOutputMessage(j_common_ptr) {}
+
+void JPEGEmitMessage(j_common_ptr Info, int Level)
+{
+    if (Level < 0) {
+        ++Info->err->num_warnings;
+        if (Info->err->msg_code == JWRN_HIT_MARKER || Info->err->msg_code == JWRN_JPEG_EOF)
+            reinterpret_cast<TJPEGError*>(Info->err)->DataEnded = true;
+    }
+}
 
 // Runs libjpeg over the stream. Only plain data lives in this frame, so the
 // long jump skips no destructor. Returns 0 or libjpeg's message number.
@@ -342,6 +388,7 @@ int DecodeJPEGRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TBi
     Info.err = jpeg_std_error(&Err.Pub);
     Err.Pub.error_exit = JPEGErrorExit;
     Err.Pub.output_message = JPEGOutputMessage;
+    Err.Pub.emit_message = JPEGEmitMessage;
     if (setjmp(Err.Jump)) {
         const int Code = Err.Pub.msg_code;
         jpeg_destroy_decompress(&Info);
@@ -380,8 +427,32 @@ int DecodeJPEGRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TBi
         jpeg_destroy_decompress(&Info);
         return JERR_OUT_OF_MEMORY;
     }
-    while (Info.output_scanline < Info.output_height) {
+    // Once the coded data has run out, libjpeg decodes every later block of a
+    // one-scan Huffman image without restarts as all-zero coefficients, the
+    // same flat colour everywhere. A few hundred bytes claiming a huge image
+    // would have it decode hundreds of megabytes of that; instead, once the
+    // rows that can still mix with real data (the block row being decoded
+    // and, through upsampling, its neighbours) are out, the last of them is
+    // copied down and the rest skipped without decoding.
+    const bool Flat = !jpeg_has_multiple_scans(&Info) && !Info.arith_code && Info.restart_interval == 0;
+    const JDIMENSION Margin = 4 * static_cast<JDIMENSION>(Info.max_v_samp_factor * Info.min_DCT_scaled_size);
+    JDIMENSION StopAt = Info.output_height;
+    while (Info.output_scanline < StopAt) {
+        if (Flat && Err.DataEnded && StopAt == Info.output_height && Info.output_scanline > 0)
+            StopAt = std::min(Info.output_height, Info.output_scanline + Margin);
         JSAMPROW Row = Bitmap->Row(static_cast<int>(Info.output_scanline));
+        jpeg_read_scanlines(&Info, &Row, 1);
+    }
+    if (Info.output_scanline < Info.output_height) {
+        const uint8_t* Last = Bitmap->Row(static_cast<int>(Info.output_scanline) - 1);
+        for (int Y = static_cast<int>(Info.output_scanline); Y < static_cast<int>(Info.output_height); ++Y)
+            std::memcpy(Bitmap->Row(Y), Last, Bitmap->Stride());
+        // Skipping still walks the coded data; the last row is read, not
+        // skipped (a skip to the bottom would take the end of the image as
+        // read), so what follows the data (a bad marker, say) fails the
+        // decode as it always did.
+        jpeg_skip_scanlines(&Info, Info.output_height - Info.output_scanline - 1);
+        JSAMPROW Row = Bitmap->Row(static_cast<int>(Info.output_height) - 1);
         jpeg_read_scanlines(&Info, &Row, 1);
     }
     jpeg_finish_decompress(&Info);
@@ -448,6 +519,35 @@ bool PlanarToInterleaved(uint8_t* Frame, int Planes, int SampleBytes, uint64_t C
     std::memcpy(Frame, Out.data(), Out.size());
     return true;
 }
+
+namespace {
+
+// PlanarToInterleaved for a frame whose bytes from Have on are zero: while
+// those lie in the first plane only the samples they reach move, and the
+// zeros of the other planes land after them. Gives the new extent.
+uint64_t InterleavePresent(uint8_t* Frame, int Planes, int SampleBytes, uint64_t Count, uint64_t Have)
+{
+    if (Planes < 2 || SampleBytes < 1)
+        return Have;
+    const uint64_t PlaneBytes = Count / static_cast<uint64_t>(Planes);
+    if (Have >= PlaneBytes) {
+        PlanarToInterleaved(Frame, Planes, SampleBytes, Count);
+        return Count;
+    }
+    const uint64_t Samples =
+        std::min((Have + SampleBytes - 1) / static_cast<uint64_t>(SampleBytes), PlaneBytes / static_cast<uint64_t>(SampleBytes));
+    std::vector<uint8_t> Out(Samples * Planes * SampleBytes);
+    uint8_t* D = Out.data();
+    for (uint64_t K = 0; K < Samples; ++K)
+        for (int P = 0; P < Planes; ++P) {
+            std::memcpy(D, Frame + P * PlaneBytes + K * SampleBytes, static_cast<size_t>(SampleBytes));
+            D += SampleBytes;
+        }
+    std::memcpy(Frame, Out.data(), Out.size());
+    return std::max<uint64_t>(Out.size(), Have);
+}
+
+} // namespace
 
 void YBRPixelToRGB(uint8_t Y, int8_t Cr, int8_t Cb, uint8_t& R, uint8_t& G, uint8_t& B)
 {
@@ -619,25 +719,40 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
 
     T Min = 0, Max = 0;
     try {
-        for (int Row = 0; Row < Rows; Row += BlockRows) {
-            const size_t N = Load(Row, std::min(BlockRows, Rows - Row));
+        // Rows past the end of the file are zeros: they count in the range
+        // but are neither read nor, when zero shows as zero, written.
+        const int64_t Avail = std::max<int64_t>(0, Stream.Size() - Data.PixelData->ValueOffset);
+        const uint64_t RowBytes = uint64_t(Columns) * 2;
+        const int Present = static_cast<int>(std::min<uint64_t>(Rows, (uint64_t(Avail) + RowBytes - 1) / RowBytes));
+        for (int Row = 0; Row < Present; Row += BlockRows) {
+            const size_t N = Load(Row, std::min(BlockRows, Present - Row));
             T Lo = 0, Hi = 0;
             MinMax(Block.get(), N, Lo, Hi);
             Min = Row == 0 ? Lo : std::min(Min, Lo);
             Max = Row == 0 ? Hi : std::max(Max, Hi);
         }
+        if (Present < Rows) {
+            Min = std::min<T>(Min, 0);
+            Max = std::max<T>(Max, 0);
+        }
         std::vector<uint8_t> Lut;
         if (Max != Min && !HaveAVX2())
             Lut = StretchTable(Min, Max);
+        const uint8_t* Table = Lut.empty() ? nullptr : Lut.data();
         Out.SetSize(W, Rows, 8);
         MakeGreyColourTable(Out.ColourTable(), Data.Photometric);
-        for (int Row = 0; Row < Rows; Row += BlockRows) {
-            const int Count = std::min(BlockRows, Rows - Row);
+        for (int Row = 0; Row < Present; Row += BlockRows) {
+            const int Count = std::min(BlockRows, Present - Row);
             Load(Row, Count);
             for (int R = 0; R < Count; ++R)
-                StretchSamples(Block.get() + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max,
-                               Lut.empty() ? nullptr : Lut.data());
+                StretchSamples(Block.get() + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max, Table);
         }
+        const T Zero = 0;
+        uint8_t Absent = 0;
+        StretchSamples(&Zero, 1, &Absent, Min, Max, Table);
+        if (Absent != 0)
+            for (int Row = Present; Row < Rows; ++Row)
+                std::memset(Out.Row(Row), Absent, static_cast<size_t>(Columns));
     } catch (const EDicomError&) {
         return -1;
     }
@@ -691,6 +806,12 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
     if (!Drawable && !(TS.Compressed && TS.Compression == ckJPEG))
         return 1;
 
+    // Greyscale and palette images are one sample a pixel, colour ones
+    // three; other counts are nothing we can draw (and would otherwise
+    // multiply a small file's frame by thousands).
+    if (!(TS.Compressed && TS.Compression == ckJPEG) && Samples != ((Grey || Palette) ? 1 : 3))
+        return 1;
+
     TFrame Frame;
     if (!ReadFrame(Data, TS, 1, Bytes, Frame))
         return -1;
@@ -707,26 +828,34 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
         return 1;
 
     uint8_t* F = Frame.Bytes;
+    // Only the first Have bytes of the frame may be other than zero. Every
+    // step below works on that part and knows what the zeros after it become,
+    // so a short file declaring a huge frame costs what the file holds.
+    uint64_t Have = std::min(Frame.Present, Bytes);
     // Big-endian words back to file order of a little-endian data set: OW
     // holds its bytes in 16-bit words whatever the samples are; 32-bit
     // samples are whole big-endian words.
     if (TS.BigEndian && !TS.Compressed) {
         const std::string VR = Data.PixelData->VRString();
         if (Bits == 32 && VR != "OB")
-            SwapBytes32(F, Bytes / 4);
+            SwapBytes32(F, std::min(Bytes, PaddedSize(Have)) / 4);
         else if (Bits != 32 && VR == "OW")
-            extrout::SwapBytes16(F, F, (Bytes + 1) / 2);
+            extrout::SwapBytes16(F, F, (std::min(Bytes, Have) + 1) / 2);
     }
     if (Data.PlanarConfiguration == 1)
-        PlanarToInterleaved(F, Samples, Bits / 8, Bytes);
+        Have = InterleavePresent(F, Samples, Bits / 8, Bytes, Have);
 
     // The display buffer: one byte per sample (the frame itself for 8 bits),
-    // or for palettes one index per pixel.
-    std::unique_ptr<uint8_t[]> DisplayOwn;
+    // or for palettes one index per pixel. Its first Shown bytes (or
+    // indices) are computed; the rest hold Absent, what a zero sample shows.
+    TZeroedBlock<uint8_t> DisplayOwn;
     uint8_t* Display = nullptr;
-    std::unique_ptr<uint16_t[]> Indices;
+    uint64_t Shown = 0;
+    uint8_t Absent = 0;
+    TZeroedBlock<uint16_t> Indices;
+    uint16_t AbsentIndex = 0;
     const auto NewDisplay = [&](uint64_t Count) {
-        DisplayOwn = std::make_unique_for_overwrite<uint8_t[]>(Count);
+        DisplayOwn.Allocate(Count);
         Display = DisplayOwn.get();
     };
 
@@ -735,20 +864,24 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
         First = static_cast<int16_t>(Data.RedDescriptor.FirstMapped);
     // Without a descriptor every sample falls on the one (black) entry.
     const int32_t Last = First + std::max<int32_t>(Data.RedDescriptor.Entries, 1) - 1;
-    const auto ToIndices = [&](const auto* Src) {
-        Indices = std::make_unique_for_overwrite<uint16_t[]>(Pixels);
-        PaletteIndices(Src, Pixels, Samples, First, Last, Indices.get());
+    const auto ToIndices = [&](const auto* Src, uint64_t Count) {
+        Indices.Allocate(Pixels);
+        Shown = std::min(Pixels, Count);
+        PaletteIndices(Src, Shown, 1, First, Last, Indices.get());
+        const int8_t Zero = 0;
+        PaletteIndices(&Zero, 1, 1, First, Last, &AbsentIndex);
     };
 
-    std::unique_ptr<uint16_t[]> Unpacked;
+    TZeroedBlock<uint16_t> Unpacked;
     switch (Bits) {
     case 1: {
         NewDisplay(N);
-        Unpack1(F, Display, N);
+        Shown = std::min(N, Have * 8);
+        Unpack1(F, Display, Shown);
         if (Palette)
-            ToIndices(Display);
+            ToIndices(Display, Shown);
         else if (Grey)
-            for (uint64_t I = 0; I < N; ++I)
+            for (uint64_t I = 0; I < Shown; ++I)
                 Display[I] = Display[I] ? 255 : 0;
         else
             return 1;
@@ -757,53 +890,69 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
     case 8:
         if (Palette) {
             if (Data.PixelSigned)
-                ToIndices(reinterpret_cast<const int8_t*>(F));
+                ToIndices(reinterpret_cast<const int8_t*>(F), Have);
             else
-                ToIndices(F);
+                ToIndices(F, Have);
         } else if (YBR) {
+            // A zero Y is black, so only the groups the data reaches convert.
             const bool Is422 = Pm == pmYBRFull422;
+            const uint64_t Stored = Is422 ? Bytes * 2 / 3 : Bytes;
+            const uint64_t Group = Is422 ? 4 : 3;
+            const uint64_t Source = std::min(Stored, (Have + Group - 1) / Group * Group);
             NewDisplay(Bytes);
-            if (!ConvertYBRToRGB(F, Display, Bytes, Is422, Is422 ? Bytes * 2 / 3 : Bytes))
+            if (!ConvertYBRToRGB(F, Display, Bytes, Is422, Source))
                 return 1;
+            Shown = Source / Group * (Is422 ? 6 : 3);
         } else {
             Display = F;
+            Shown = Have;
         }
         break;
     case 12:
     case 16:
     case 32: {
         const void* Src = F;
+        uint64_t Count = N; // samples that may be other than zero
         if (Bits == 12) {
-            Unpacked = std::make_unique_for_overwrite<uint16_t[]>(N);
-            Unpack12(F, Bytes, Unpacked.get(), N);
+            Count = std::min(N, Have * 2 / 3 + 2);
+            Unpacked.Allocate(N);
+            Unpack12(F, Bytes, Unpacked.get(), Count);
             Src = Unpacked.get();
         } else if (Bits == 16) {
+            Count = std::min(N, (Have + 1) / 2);
             const int D = int(Data.BitsStored) - int(Data.HighBit) - 1;
             if (D > 0) {
                 auto* S = reinterpret_cast<uint16_t*>(F);
-                for (uint64_t I = 0; I < N; ++I)
+                for (uint64_t I = 0; I < Count; ++I)
                     S[I] = D >= 16 ? 0 : static_cast<uint16_t>(S[I] << D); // all bits gone
             }
+        } else {
+            Count = std::min(N, (Have + 3) / 4);
         }
         const auto Each = [&](auto Tag) {
             using T = decltype(Tag);
             const T* S = static_cast<const T*>(Src);
             if (Palette) {
-                ToIndices(S);
+                ToIndices(S, Count);
                 return;
             }
             if (YBR) {
                 // Stored as Y0 Y1 Cb Cr for 4:2:2, two thirds of a full frame.
                 const bool Is422 = Pm == pmYBRFull422;
                 const uint64_t Stored = Is422 ? Pixels * 2 : Pixels * 3;
-                auto Codes = std::make_unique_for_overwrite<uint8_t[]>(Stored);
-                TopBitsFrame(S, Stored, Codes.get(), Data.BitsStored);
+                const uint64_t Group = Is422 ? 4 : 3;
+                const uint64_t Source = std::min(Stored, (Count + Group - 1) / Group * Group);
+                TZeroedBlock<uint8_t> Codes;
+                Codes.Allocate(Stored);
+                TopBitsFrame(S, Source, Codes.get(), Data.BitsStored);
                 NewDisplay(Pixels * 3);
-                ConvertYBRToRGB(Codes.get(), Display, Pixels * 3, Is422, Stored);
+                ConvertYBRToRGB(Codes.get(), Display, Pixels * 3, Is422, Source);
+                Shown = Source / Group * (Is422 ? 6 : 3);
                 return;
             }
             NewDisplay(N);
-            StretchFrame(S, N, Display);
+            Absent = StretchFrame(S, N, Count, Display);
+            Shown = Count;
         };
         if (Bits == 32) {
             if (Data.PixelSigned)
@@ -819,26 +968,41 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
     }
     }
 
+    // A zero sample that shows as other than zero has to be written out.
+    if (Absent != 0 && Display != nullptr && Shown < N) {
+        std::memset(Display + Shown, Absent, static_cast<size_t>(N - Shown));
+        Shown = N;
+    }
+    // Rows from ShownRows on hold only zeros, already there in a fresh bitmap.
+    const uint64_t PerRow = uint64_t(Columns) * ((Grey || Palette) ? 1 : 3);
+    const int ShownRows = static_cast<int>(std::min<uint64_t>(Rows, (Shown + PerRow - 1) / PerRow));
     TBitmap Out;
     if (Palette) {
         const std::vector<uint32_t> Table = LoadPaletteColourTable(Data, TS);
+        const auto IndexAt = [&](uint64_t I) { return I < Shown ? Indices.get()[I] : AbsentIndex; };
         if (Table.size() <= 256) {
             Out.SetSize(W, Rows, 8);
             std::copy(Table.begin(), Table.end(), Out.ColourTable().begin());
             for (int R = 0; R < Rows; ++R) {
                 uint8_t* Dst = Out.Row(R);
-                const uint16_t* Src = Indices.get() + uint64_t(R) * Columns;
+                if (R >= ShownRows) {
+                    if (AbsentIndex != 0)
+                        std::memset(Dst, static_cast<uint8_t>(AbsentIndex), static_cast<size_t>(Columns));
+                    continue;
+                }
                 for (int X = 0; X < Columns; ++X)
-                    Dst[X] = static_cast<uint8_t>(Src[X]);
+                    Dst[X] = static_cast<uint8_t>(IndexAt(uint64_t(R) * Columns + X));
             }
         } else {
             // More colours than an indexed bitmap holds: draw them directly.
             Out.SetSize(W, Rows, 24);
+            const uint32_t AbsentColour = Table[AbsentIndex] & 0xFFFFFFu;
             for (int R = 0; R < Rows; ++R) {
+                if (R >= ShownRows && AbsentColour == 0)
+                    continue;
                 uint8_t* Dst = Out.Row(R);
-                const uint16_t* Src = Indices.get() + uint64_t(R) * Columns;
                 for (int X = 0; X < Columns; ++X) {
-                    const uint32_t C = Table[Src[X]];
+                    const uint32_t C = Table[IndexAt(uint64_t(R) * Columns + X)];
                     Dst[X * 3] = static_cast<uint8_t>(C >> 16);
                     Dst[X * 3 + 1] = static_cast<uint8_t>(C >> 8);
                     Dst[X * 3 + 2] = static_cast<uint8_t>(C);
@@ -848,10 +1012,10 @@ int32_t Render(TData28& Data, TBitmap& Bitmap, const TransferSyntaxState& TS)
     } else if (Grey) {
         Out.SetSize(W, Rows, 8);
         MakeGreyColourTable(Out.ColourTable(), Pm);
-        FillIndexed(Out, Display, Rows, Columns, Samples);
+        FillIndexed(Out, Display, ShownRows, Columns, 1);
     } else {
         Out.SetSize(W, Rows, 24);
-        FillRGB(Out, Display, Rows, Columns, YBR ? 3 : Samples);
+        FillRGB(Out, Display, ShownRows, Columns, 3);
     }
     Bitmap = std::move(Out);
     return 1;

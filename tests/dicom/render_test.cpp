@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <random>
 
@@ -479,6 +481,8 @@ TEST(RenderResult, Codes)
         {"1-bit bitmap over 1 GiB", [](TImage& I) { I.Rows = I.Columns = 65535; I.Bits = 1; }, false, -1, false},
         {"YBR with one sample", [](TImage& I) { I.Photometric = "YBR_FULL"; }, true, 1, false},
         {"short pixel data reads as zeros", [](TImage& I) { I.Rows = 40; I.Columns = 40; }, true, 1, true},
+        {"greyscale with two samples a pixel", [](TImage& I) { I.Samples = 2; }, true, 1, false},
+        {"RGB with one sample a pixel", [](TImage& I) { I.Photometric = "RGB"; }, true, 1, false},
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -500,6 +504,76 @@ TEST(RenderResult, Codes)
     Empty.BitsAllocated = 32;
     Empty.SamplesPerPixel = 65535;
     EXPECT_EQ(FrameBytes(Empty), uint64_t(65535) * 65535 * 4 * 65535) << "no 32-bit overflow";
+}
+
+// A file that ends inside its pixel data reads as zeros from there on, and
+// the renderer skips that part rather than working through it: the picture
+// must be the one the zeros would give if they were written out.
+TEST(RenderShortFrame, MissingBytesRenderAsWrittenZeros)
+{
+    const auto Signed16Palette = [](TImage& I) {
+        I.Signed = 1;
+        // First mapped value -10: a zero sample is entry 10, not 0.
+        I.Extra = Palette(256, 0xFFF6, 16, Bytes(512, 0x40), Bytes(512, 0x80), Bytes(512, 0xC0));
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void(TImage&)> Set;
+        double Kept; // share of the pixel bytes the file holds
+    };
+    const TCase Cases[] = {
+        {"8-bit grey", [](TImage&) {}, 0.4},
+        {"8-bit grey, cut inside a row", [](TImage&) {}, 0.43},
+        {"16-bit grey", [](TImage& I) { I.Bits = 16; }, 0.4},
+        {"16-bit signed grey: zero is not black", [](TImage& I) { I.Bits = 16; I.Signed = 1; }, 0.5},
+        {"16-bit signed grey, big endian", [](TImage& I) { I.Bits = 16; I.Signed = 1; I.Syntax = testgen::kExplicitBE; }, 0.5},
+        {"16-bit grey, nothing held", [](TImage& I) { I.Bits = 16; }, 0.0},
+        {"12-bit packed grey", [](TImage& I) { I.Bits = 12; I.Stored = 12; }, 0.3},
+        {"1-bit grey", [](TImage& I) { I.Bits = 1; }, 0.5},
+        {"32-bit signed grey", [](TImage& I) { I.Bits = 32; I.Signed = 1; }, 0.6},
+        {"32-bit signed grey, big endian", [](TImage& I) { I.Bits = 32; I.Signed = 1; I.Syntax = testgen::kExplicitBE; }, 0.6},
+        {"8-bit palette", [](TImage& I) { I.Photometric = "PALETTE COLOR"; I.Extra = Palette(256, 0, 8, Bytes(256, 9), Bytes(256, 7), Bytes(256, 5)); }, 0.4},
+        {"16-bit signed palette: zero is entry 10",
+         [&](TImage& I) { I.Photometric = "PALETTE COLOR"; I.Bits = 16; Signed16Palette(I); }, 0.4},
+        {"16-bit palette of 4096 entries, drawn in 24 bits",
+         [](TImage& I) { I.Photometric = "PALETTE COLOR"; I.Bits = 16; I.Extra = Palette(4096, 0, 16, Bytes(8192, 0x11), Bytes(8192, 0x22), Bytes(8192, 0x33)); }, 0.4},
+        {"RGB", [](TImage& I) { I.Photometric = "RGB"; I.Samples = 3; }, 0.5},
+        {"RGB planes, cut in the first plane", [](TImage& I) { I.Photometric = "RGB"; I.Samples = 3; I.Planar = 1; }, 0.2},
+        {"RGB planes, cut in the second plane", [](TImage& I) { I.Photometric = "RGB"; I.Samples = 3; I.Planar = 1; }, 0.5},
+        {"16-bit signed RGB", [](TImage& I) { I.Photometric = "RGB"; I.Samples = 3; I.Bits = 16; I.Signed = 1; }, 0.5},
+        {"YBR_FULL", [](TImage& I) { I.Photometric = "YBR_FULL"; I.Samples = 3; }, 0.5},
+        {"YBR_FULL_422", [](TImage& I) { I.Photometric = "YBR_FULL_422"; I.Samples = 3; }, 0.5},
+        {"16-bit YBR_FULL", [](TImage& I) { I.Photometric = "YBR_FULL"; I.Samples = 3; I.Bits = 16; }, 0.5},
+    };
+    std::mt19937 Random(7);
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TImage I;
+        I.Rows = 9;
+        I.Columns = 6;
+        C.Set(I);
+        const uint64_t Size = I.Photometric == "YBR_FULL_422" ? uint64_t(I.Rows) * I.Columns * 2
+                                                              : (uint64_t(I.Rows) * I.Columns * I.Bits + 7) / 8 * I.Samples;
+        I.Pixels.assign(Size + Size % 2, 0);
+        const size_t Kept = static_cast<size_t>(Size * C.Kept);
+        for (size_t K = 0; K < Kept; ++K)
+            I.Pixels[K] = static_cast<uint8_t>(Random() % 255 + 1); // no zero: the cut is where the zeros start
+        const Bytes Whole = Build(I);
+        const Bytes Cut(Whole.begin(), Whole.end() - static_cast<ptrdiff_t>(I.Pixels.size() - Kept));
+        const TResult A = Load(Whole), B = Load(Cut);
+        ASSERT_TRUE(A.Loaded && B.Loaded);
+        EXPECT_EQ(A.Code, 1);
+        EXPECT_EQ(B.Code, 1);
+        ASSERT_EQ(A.Bitmap.Width(), B.Bitmap.Width());
+        ASSERT_EQ(A.Bitmap.Height(), B.Bitmap.Height());
+        ASSERT_EQ(A.Bitmap.BitsPerPixel(), B.Bitmap.BitsPerPixel());
+        ASSERT_FALSE(A.Bitmap.Width() == 3 && A.Bitmap.Height() == 3) << "nothing drawn";
+        int Differ = 0;
+        for (int Y = 0; Y < A.Bitmap.Height(); ++Y)
+            for (int X = 0; X < A.Bitmap.Width(); ++X)
+                Differ += A.Bitmap.PixelColour(X, Y) != B.Bitmap.PixelColour(X, Y);
+        EXPECT_EQ(Differ, 0);
+    }
 }
 
 TEST(RenderHelpers, MulDivRoundsHalvesAwayFromZero)
@@ -583,8 +657,10 @@ TEST(Extrout, MinMaxAndSwapMatchPlainLoops)
 
 namespace {
 
-// A baseline JPEG of Width x Height made with libjpeg itself.
-Bytes MakeJPEG(int Width, int Height, int Components, const std::function<uint8_t(int, int, int)>& Sample)
+// A baseline JPEG of Width x Height made with libjpeg itself; colour with
+// the luma sampled H x V times the chroma, or kept as R, G and B (H = 0).
+Bytes MakeJPEG(int Width, int Height, int Components, const std::function<uint8_t(int, int, int)>& Sample, int H = 2,
+               int V = 2)
 {
     jpeg_compress_struct C;
     jpeg_error_mgr Err;
@@ -598,6 +674,12 @@ Bytes MakeJPEG(int Width, int Height, int Components, const std::function<uint8_
     C.input_components = Components;
     C.in_color_space = Components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&C);
+    if (Components == 3 && H == 0) {
+        jpeg_set_colorspace(&C, JCS_RGB);
+    } else if (Components == 3) {
+        C.comp_info[0].h_samp_factor = H;
+        C.comp_info[0].v_samp_factor = V;
+    }
     jpeg_set_quality(&C, 100, TRUE);
     jpeg_start_compress(&C, TRUE);
     std::vector<uint8_t> Row(static_cast<size_t>(Width * Components));
@@ -615,7 +697,102 @@ Bytes MakeJPEG(int Width, int Height, int Components, const std::function<uint8_
     return B;
 }
 
+struct TPlainError {
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+};
+
+// libjpeg's own picture of a stream, every row decoded, or its message
+// number when it fails.
+TBitmap PlainDecode(const Bytes& Stream, bool Grey, bool Rgb, int& Code)
+{
+    jpeg_decompress_struct D;
+    TPlainError Err;
+    D.err = jpeg_std_error(&Err.Pub);
+    Err.Pub.output_message = [](j_common_ptr) {};
+    Err.Pub.error_exit = [](j_common_ptr C) { std::longjmp(reinterpret_cast<TPlainError*>(C->err)->Jump, 1); };
+    Code = 0;
+    TBitmap B;
+    if (setjmp(Err.Jump)) {
+        Code = Err.Pub.msg_code;
+        jpeg_destroy_decompress(&D);
+        return B;
+    }
+    jpeg_create_decompress(&D);
+    jpeg_mem_src(&D, Stream.data(), static_cast<unsigned long>(Stream.size()));
+    jpeg_read_header(&D, TRUE);
+    if (Rgb && D.num_components == 3 && !D.saw_JFIF_marker && !D.saw_Adobe_marker)
+        D.jpeg_color_space = JCS_RGB;
+    D.out_color_space = Grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(&D);
+    B.SetSize(static_cast<int>(D.output_width), static_cast<int>(D.output_height), Grey ? 8 : 24);
+    while (D.output_scanline < D.output_height) {
+        JSAMPROW Row = B.Row(static_cast<int>(D.output_scanline));
+        jpeg_read_scanlines(&D, &Row, 1);
+    }
+    jpeg_finish_decompress(&D);
+    jpeg_destroy_decompress(&D);
+    return B;
+}
+
 } // namespace
+
+// A stream whose coded data stops early (cut short, or a marker in the
+// middle) leaves libjpeg decoding one flat colour to the last row; the
+// renderer copies that colour down instead. The picture must be libjpeg's,
+// byte for byte, whatever the sampling.
+TEST(RenderJPEG, DataThatStopsEarlyGivesLibjpegsOwnPicture)
+{
+    const auto Noise = [](int X, int Y, int K) { return static_cast<uint8_t>((X * 37 + Y * 11 + K * 91 + (X * Y) % 7) % 256); };
+    const struct {
+        const char* Name;
+        int Components, H, V;
+        TPhotometric Photometric;
+    } Kinds[] = {
+        {"grey", 1, 1, 1, pmMonochrome2},
+        {"colour 4:2:0", 3, 2, 2, pmYBRFull422},
+        {"colour 4:2:2", 3, 2, 1, pmYBRFull422},
+        {"colour 4:4:4", 3, 1, 1, pmYBRFull422},
+        {"colour as R, G, B", 3, 0, 0, pmRGB},
+    };
+    for (const auto& K : Kinds) {
+        const Bytes Stream = MakeJPEG(72, 400, K.Components, Noise, K.H, K.V);
+        const bool Grey = K.Components == 1;
+        for (double At : {0.05, 0.3, 0.71}) {
+            const size_t Cut = static_cast<size_t>(Stream.size() * At);
+            Bytes Marked(Stream.begin(), Stream.begin() + static_cast<ptrdiff_t>(Cut));
+            Marked.insert(Marked.end(), {0xFF, 0xBA});
+            Marked.insert(Marked.end(), Stream.begin() + static_cast<ptrdiff_t>(Cut), Stream.end());
+            const struct {
+                const char* How;
+                Bytes Data;
+            } Damaged[] = {
+                {"cut short", Bytes(Stream.begin(), Stream.begin() + static_cast<ptrdiff_t>(Cut))},
+                {"a marker in the data", Marked},
+            };
+            for (const auto& D : Damaged) {
+                SCOPED_TRACE(std::string(K.Name) + ", " + D.How + " at " + std::to_string(At));
+                int WantCode = 0;
+                const TBitmap Want = PlainDecode(D.Data, Grey, K.Photometric == pmRGB, WantCode);
+                TBitmap Got;
+                if (WantCode != 0) {
+                    // A marker libjpeg does not know fails the whole decode.
+                    EXPECT_THROW(DecodeJPEGToBitmap(D.Data.data(), D.Data.size(), K.Photometric, Got), EJPEGError);
+                    continue;
+                }
+                DecodeJPEGToBitmap(D.Data.data(), D.Data.size(), K.Photometric, Got);
+                ASSERT_EQ(Got.Width(), Want.Width());
+                ASSERT_EQ(Got.Height(), Want.Height());
+                ASSERT_EQ(Got.BitsPerPixel(), Want.BitsPerPixel());
+                int FirstDiffering = -1;
+                for (int Y = 0; Y < Want.Height() && FirstDiffering < 0; ++Y)
+                    if (std::memcmp(Got.Row(Y), Want.Row(Y), Want.Stride()) != 0)
+                        FirstDiffering = Y;
+                EXPECT_EQ(FirstDiffering, -1);
+            }
+        }
+    }
+}
 
 TEST(RenderJPEG, StreamsDecodeAtTheirOwnSize)
 {
