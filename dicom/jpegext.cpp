@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dicom {
 
@@ -201,6 +202,21 @@ bool DecodeJPEGLS(const uint8_t* Stream, size_t Size, TData28& Data)
     TCharLSDecoder D;
     if (D.D == nullptr)
         throw std::bad_alloc();
+    // CharLS reads on past the end of a stream cut short as if it went on,
+    // for seconds on a large frame; an end marker after the data stops it
+    // where the data stops. A whole stream ends with one already (and
+    // perhaps the pad byte of an odd fragment).
+    std::vector<uint8_t> Ended;
+    const bool HasEnd = (Size >= 2 && Stream[Size - 2] == 0xFF && Stream[Size - 1] == 0xD9) ||
+                        (Size >= 3 && Stream[Size - 3] == 0xFF && Stream[Size - 2] == 0xD9 && Stream[Size - 1] == 0);
+    if (!HasEnd) {
+        Ended.reserve(Size + 2);
+        Ended.assign(Stream, Stream + Size);
+        Ended.push_back(0xFF);
+        Ended.push_back(0xD9);
+        Stream = Ended.data();
+        Size = Ended.size();
+    }
     CheckCharLS(charls_jpegls_decoder_set_source_buffer(D.D, Stream, Size));
     CheckCharLS(charls_jpegls_decoder_read_header(D.D));
     charls_frame_info Info{};
@@ -240,8 +256,83 @@ bool DecodeJPEGLS(const uint8_t* Stream, size_t Size, TData28& Data)
     return true;
 }
 
+namespace {
+
+uint32_t Big32(const uint8_t* P) { return uint32_t(P[0]) << 24 | uint32_t(P[1]) << 16 | uint32_t(P[2]) << 8 | P[3]; }
+
+// The codestream of a JP2 file: the content of its first 'jp2c' box.
+// Gives the stream itself when it is not in boxes, null when no box holds one.
+const uint8_t* FindCodestream(const uint8_t* P, size_t N, size_t& Count)
+{
+    if (N >= 2 && P[0] == 0xFF && P[1] == 0x4F) {
+        Count = N;
+        return P;
+    }
+    size_t At = 0;
+    while (At + 8 <= N) {
+        uint64_t Length = Big32(P + At);
+        size_t Header = 8;
+        if (Length == 1) {
+            if (At + 16 > N)
+                return nullptr;
+            Length = uint64_t(Big32(P + At + 8)) << 32 | Big32(P + At + 12);
+            Header = 16;
+        } else if (Length == 0) {
+            Length = N - At; // to the end of the file
+        }
+        if (Length < Header || Length > N - At)
+            Length = N - At; // a cut box: what is there
+        if (std::memcmp(P + At + 4, "jp2c", 4) == 0) {
+            Count = static_cast<size_t>(Length - Header);
+            return P + At + Header;
+        }
+        At += static_cast<size_t>(Length);
+    }
+    return nullptr;
+}
+
+// OpenJPEG sets up every tile its header names before it looks at any of
+// them: a few hundred bytes claiming millions of one-pixel tiles cost it
+// hundreds of megabytes and seconds. The size and the tiles are read here
+// first; a size that is not the description's is refused as a mismatch,
+// more tiles than any real image uses as an error. What cannot be read is
+// left to the library and its own message.
+constexpr uint64_t kMaxTiles = 16384;
+
+enum class TSizCheck { Unread, Fits, Mismatch, TooManyTiles };
+
+TSizCheck CheckSiz(const uint8_t* Stream, size_t Size, const TData28& Data)
+{
+    size_t Count = 0;
+    const uint8_t* P = FindCodestream(Stream, Size, Count);
+    // SOC, then SIZ: marker, length, Rsiz, eight 32-bit numbers, Csiz.
+    if (P == nullptr || Count < 4 + 2 + 2 + 32 + 2 || P[0] != 0xFF || P[1] != 0x4F || P[2] != 0xFF || P[3] != 0x51)
+        return TSizCheck::Unread;
+    const uint8_t* S = P + 8;
+    const uint32_t X = Big32(S), Y = Big32(S + 4), X0 = Big32(S + 8), Y0 = Big32(S + 12);
+    const uint32_t TW = Big32(S + 16), TH = Big32(S + 20), TX0 = Big32(S + 24), TY0 = Big32(S + 28);
+    const uint32_t Components = uint32_t(S[32]) << 8 | S[33];
+    if (X <= X0 || Y <= Y0 || TW == 0 || TH == 0 || TX0 > X0 || TY0 > Y0)
+        return TSizCheck::Unread;
+    if (X - X0 != Data.Columns || Y - Y0 != Data.Rows || Components != Data.SamplesPerPixel)
+        return TSizCheck::Mismatch;
+    const uint64_t Across = (uint64_t(X) - TX0 + TW - 1) / TW, Down = (uint64_t(Y) - TY0 + TH - 1) / TH;
+    return Across * Down > kMaxTiles ? TSizCheck::TooManyTiles : TSizCheck::Fits;
+}
+
+} // namespace
+
 bool DecodeJPEG2000(const uint8_t* Stream, size_t Size, TData28& Data)
 {
+    switch (CheckSiz(Stream, Size, Data)) {
+    case TSizCheck::Mismatch:
+        return false;
+    case TSizCheck::TooManyTiles:
+        throw EJPEGError("JPEG 2000 error: the image is cut into more tiles than can be decoded");
+    default:
+        break;
+    }
+
     const bool IsJP2 = Size >= 4 && !(Stream[0] == 0xFF && Stream[1] == 0x4F);
     TMemory M{Stream, Size, 0};
     TOpenJPEG J;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <random>
 
@@ -46,8 +47,13 @@ namespace {
 
 Bytes EncodeJLS(const Bytes& Source, uint32_t W, uint32_t H, int Bits, int Components, charls::interleave_mode Mode)
 {
-    const charls::frame_info Info{W, H, Bits, Components};
-    return charls::jpegls_encoder::encode(Source, Info, Mode);
+    // Noise can come out larger than CharLS's own estimate.
+    charls::jpegls_encoder Encoder;
+    Encoder.frame_info({W, H, Bits, Components}).interleave_mode(Mode);
+    Bytes Out(Source.size() * 2 + 4096);
+    Encoder.destination(Out);
+    Out.resize(Encoder.encode(Source));
+    return Out;
 }
 
 TData28 Description(uint16_t Rows, uint16_t Columns, uint16_t Samples, uint16_t Bits, uint16_t Planar)
@@ -114,6 +120,50 @@ TEST(JpegLS, SampleWidths)
     EXPECT_FALSE(DecodeJPEGLS(Stream.data(), Stream.size(), Narrow));
 }
 
+// CharLS reads on past the end of a stream cut short as if it went on, for
+// seconds on a large frame; the decoder ends such a stream where its data
+// ends. A whole stream still decodes with or without its end marker.
+TEST(JpegLS, StreamsCutShortEndWhereTheirDataEnds)
+{
+    const uint32_t W = 4096, H = 2048;
+    Bytes Raw(size_t(W) * H);
+    std::mt19937 Random(3);
+    for (auto& V : Raw)
+        V = static_cast<uint8_t>(Random());
+    const Bytes Stream = EncodeJLS(Raw, W, H, 8, 1, charls::interleave_mode::none);
+    double Slowest = 0;
+    for (size_t Keep : {40, 46, 66, 68, 90, 300}) {
+        SCOPED_TRACE(Keep);
+        TData28 D = Description(H, W, 1, 8, 0);
+        const Bytes Cut(Stream.begin(), Stream.begin() + static_cast<ptrdiff_t>(Keep));
+        const auto T0 = std::chrono::steady_clock::now();
+        bool Decoded = false;
+        try {
+            Decoded = DecodeJPEGLS(Cut.data(), Cut.size(), D);
+        } catch (const EJPEGError&) {
+        }
+        Slowest = std::max(Slowest, std::chrono::duration<double>(std::chrono::steady_clock::now() - T0).count());
+        EXPECT_FALSE(Decoded);
+    }
+    // Without an end marker added, some of these took up to 9 s.
+    EXPECT_LT(Slowest, 1.0);
+
+    const struct {
+        const char* Name;
+        Bytes Stream;
+    } Whole[] = {
+        {"as made", Stream},
+        {"with the pad byte of an odd fragment", [&] { Bytes B = Stream; B.push_back(0); return B; }()},
+        {"without its end marker", Bytes(Stream.begin(), Stream.end() - 2)},
+    };
+    for (const auto& C : Whole) {
+        SCOPED_TRACE(C.Name);
+        TData28 D = Description(H, W, 1, 8, 0);
+        ASSERT_TRUE(DecodeJPEGLS(C.Stream.data(), C.Stream.size(), D));
+        EXPECT_TRUE(D.Pixels.size() >= Raw.size() && std::equal(Raw.begin(), Raw.end(), D.Pixels.begin()));
+    }
+}
+
 TEST(JpegExtensions, LibraryFailuresCarryTheirMessage)
 {
     TData28 D = Description(4, 4, 1, 8, 0);
@@ -162,4 +212,54 @@ TEST(Jpeg2000, DecodesAndRefusesMismatches)
                                   static_cast<uint16_t>(S.Bits), 0);
         EXPECT_FALSE(DecodeJPEG2000(Stream.data(), Stream.size(), Bad));
     }
+}
+
+// OpenJPEG sets up every tile a header names before decoding any: the size
+// is checked against the description and the tiles counted first, in a bare
+// codestream and in one boxed as a JP2 file.
+TEST(Jpeg2000, SizesAndTileCountsAreCheckedBeforeTheLibrary)
+{
+    const std::string Name = "/usr/lib/python3/dist-packages/pydicom/data/test_files/MR_small_jp2klossless.dcm";
+    if (!std::ifstream(Name))
+        GTEST_SKIP() << "python3-pydicom's test files are not installed";
+    auto F = encapstest::Open(Name);
+    TDICOMattribute& P = *F->Data.PixelData;
+    Bytes Stream(P.Length);
+    F->File->Seek(P.ValueOffset);
+    ASSERT_EQ(F->File->Read(Stream.data(), Stream.size()), Stream.size());
+    ASSERT_TRUE(Stream.size() > 42 && Stream[2] == 0xFF && Stream[3] == 0x51) << "SIZ right after SOC";
+    const auto Put32 = [](Bytes& B, size_t At, uint32_t V) {
+        for (int I = 0; I < 4; ++I)
+            B[At + I] = static_cast<uint8_t>(V >> (24 - 8 * I));
+    };
+    const auto Boxed = [](const Bytes& Codestream) {
+        Bytes B = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+        const uint32_t L = static_cast<uint32_t>(Codestream.size() + 8);
+        B.insert(B.end(), {uint8_t(L >> 24), uint8_t(L >> 16), uint8_t(L >> 8), uint8_t(L), 'j', 'p', '2', 'c'});
+        B.insert(B.end(), Codestream.begin(), Codestream.end());
+        return B;
+    };
+    // 4096 x 4096 in tiles of 32 x 16: 32768 of them, within what the
+    // library itself accepts, at a few kilobytes of set-up each.
+    Bytes Tiny = Stream;
+    Put32(Tiny, 8, 4096);
+    Put32(Tiny, 12, 4096);
+    Put32(Tiny, 24, 32);
+    Put32(Tiny, 28, 16);
+    for (const auto& [Label, Data] : {std::pair{"codestream", Tiny}, std::pair{"JP2 file", Boxed(Tiny)}}) {
+        SCOPED_TRACE(Label);
+        TData28 D = Description(4096, 4096, 1, 16, 0);
+        try {
+            DecodeJPEG2000(Data.data(), Data.size(), D);
+            ADD_FAILURE() << "no error raised";
+        } catch (const EJPEGError& E) {
+            EXPECT_NE(std::string(E.what()).find("tiles"), std::string::npos) << E.what();
+        }
+        // The same header against the file's own 64 x 64 description.
+        TData28 Small = Description(F->Data.Rows, F->Data.Columns, 1, 16, 0);
+        EXPECT_FALSE(DecodeJPEG2000(Data.data(), Data.size(), Small));
+    }
+    // The untouched stream still decodes.
+    TData28 Good = Description(F->Data.Rows, F->Data.Columns, 1, 16, 0);
+    EXPECT_TRUE(DecodeJPEG2000(Stream.data(), Stream.size(), Good));
 }
