@@ -6,7 +6,8 @@
 #
 # The corpus of each target grows in BUILD_DIR/fuzz-corpus/TARGET across runs;
 # findings land in BUILD_DIR/fuzz-artifacts/TARGET/. Extra libFuzzer options
-# can be given in FUZZ_OPTIONS, the per-input time limit in FUZZ_TIMEOUT (5 s);
+# can be given in FUZZ_OPTIONS, the per-input time limit in FUZZ_TIMEOUT (20 s:
+# an input may draw a bitmap of up to 1 GiB, seconds under the sanitizers);
 # FUZZ_NO_BUILD=1 runs the targets as built.
 # Exits non-zero when a target found something.
 set -euo pipefail
@@ -47,11 +48,10 @@ for t in "${targets[@]}"; do
   [ -d "$src/tests/data/fuzz-regressions/$t" ] && regressions=("$src/tests/data/fuzz-regressions/$t")
   log="$build/fuzz-$t.log"
   echo "== fuzz $t for ${seconds}s (log: $log)"
-  # One input may take at most a second of work; allow for the sanitizers.
   # One allocation may hold at most one frame of 1 GiB.
   set +e
   nice -n 10 "$build/fuzz/varnelo-fuzz-$t" \
-    -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-5}" -rss_limit_mb=3072 -malloc_limit_mb=1100 \
+    -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-20}" -rss_limit_mb=3072 -malloc_limit_mb=1100 \
     -max_len=65536 -print_final_stats=1 \
     -dict="$src/fuzz/$dict" -artifact_prefix="$artifacts/" ${FUZZ_OPTIONS:-} \
     "$corpus" "$seeds/$t" "${regressions[@]}" >"$log" 2>&1

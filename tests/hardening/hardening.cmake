@@ -81,12 +81,14 @@ if(NOT VARNELO_SANITIZER_CHILD)
         set(regressions ${VARNELO_REGRESSIONS}/${t})
       endif()
       # A fresh corpus each run, seeded from the test files; a finding stays
-      # in fuzz-test/TARGET/artifacts for triage.
+      # in fuzz-test/TARGET/artifacts for triage. An input may draw a bitmap
+      # of up to 1 GiB, seconds of work under the sanitizers on a busy
+      # machine: the limit catches hangs, hardening.resources the bounds.
       add_test(NAME sanitize.fuzz.${t}
                COMMAND bash -c "rm -rf \"$1/corpus\" && mkdir -p \"$1/corpus\" \"$1/artifacts\" && shift && exec \"$@\""
                        fuzz-run ${work}
                        ${VARNELO_SANITIZE_TREE}/fuzz/varnelo-fuzz-${t}
-                       -max_total_time=${VARNELO_FUZZ_TEST_SECONDS} -timeout=5 -rss_limit_mb=3072
+                       -max_total_time=${VARNELO_FUZZ_TEST_SECONDS} -timeout=20 -rss_limit_mb=3072
                        -malloc_limit_mb=1100 -max_len=65536 -print_final_stats=1
                        -dict=${VARNELO_FUZZ_DIR}/${dict} -artifact_prefix=${work}/artifacts/
                        ${work}/corpus ${CMAKE_BINARY_DIR}/fuzz-seeds/${t} ${regressions})

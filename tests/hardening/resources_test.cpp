@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <malloc.h>
 #include <new>
+#include <unistd.h>
 
 using testgen::Bytes;
 using testgen::DataSet;
@@ -274,6 +275,57 @@ TEST_F(ResourceBounds, LoadsStayWithinHeapAndTime)
             EXPECT_FALSE(Loaded);
             EXPECT_EQ(Error, "");
         }
+    }
+}
+
+// Resident memory of this process, in bytes.
+size_t Resident()
+{
+    std::FILE* F = std::fopen("/proc/self/statm", "r");
+    if (F == nullptr)
+        return 0;
+    unsigned long Pages = 0, Rss = 0;
+    const int Got = std::fscanf(F, "%lu %lu", &Pages, &Rss);
+    std::fclose(F);
+    return Got == 2 ? static_cast<size_t>(Rss) * static_cast<size_t>(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// A file that holds a few bytes of a frame declared near the limit: the
+// bitmap is drawn at full size, but what the file does not hold (zeros)
+// must cost neither time nor resident memory.
+TEST_F(ResourceBounds, ShortFilesCostWhatTheyHold)
+{
+    const struct {
+        const char* Name;
+        uint16_t Rows, Columns, Samples, Bits;
+        const char* Photometric;
+    } Cases[] = {
+        {"8-bit grey 32000 x 32000", 32000, 32000, 1, 8, "MONOCHROME2"},
+        {"16-bit grey 23000 x 23000", 23000, 23000, 1, 16, "MONOCHROME2"},
+        {"RGB 18000 x 18000", 18000, 18000, 3, 8, "RGB"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        DataSet D = ImageHeader(C.Rows, C.Columns, C.Samples, C.Bits, C.Photometric);
+        D.AddRaw(0x7FE0, 0x0010, "OW", Bytes(4096, 0x5A));
+        const std::string Path = Dir + "/short.dcm";
+        testgen::WriteFile(Path, testgen::Part10(testgen::kExplicitLE, D));
+        dicom::TBitmap Bitmap;
+        dicom::THeaderData Header;
+        const size_t Before = Resident();
+        const auto T0 = std::chrono::steady_clock::now();
+        ASSERT_TRUE(dicom::LoadDICOMFile(Path, Bitmap, Header));
+        const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - T0).count();
+        const size_t Grown = Resident() - std::min(Before, Resident());
+        std::printf("short %-28s bitmap %7.1f MiB  resident +%6.1f MiB  %.3f s\n", C.Name, Bitmap.ByteCount() / kMiB,
+                    Grown / kMiB, Seconds);
+        EXPECT_EQ(Bitmap.Width() >= C.Columns && Bitmap.Height() == C.Rows, true) << "drawn at full size";
+        EXPECT_EQ(Bitmap.PixelColour(0, 0) != Bitmap.PixelColour(Bitmap.Width() - 1, Bitmap.Height() - 1), true)
+            << "the held bytes drawn, the rest black";
+        // The address sanitizer marks every block it hands out in its shadow
+        // memory, an eighth of the block's size: the frame's and the bitmap's.
+        EXPECT_LT(Grown, 64 * kMiB + (kSlowdown > 1 ? Bitmap.ByteCount() / 4 : 0));
+        EXPECT_LT(Seconds, 0.5 * kSlowdown);
     }
 }
 
