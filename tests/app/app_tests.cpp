@@ -15,6 +15,7 @@
 #include <QCursor>
 #include <QSet>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,6 +220,35 @@ TEST_F(MainWindow, SelectingOneFileShowsPathSummaryCommentAndPreview)
         EXPECT_EQ(Lines[I].BoldHead, Lines[I].Text.indexOf(QStringLiteral(": "))) << I;
         EXPECT_FALSE(Lines[I].BoldElsewhere) << I;
     }
+}
+
+// A 20000 x 20000 image whose file holds only its top twentieth (bright):
+// the preview comes up in well under a second, bright at the top and black
+// below, rather than after the seconds and gigabytes of turning the whole
+// picture into 32-bit colour before scaling it.
+TEST_F(MainWindow, AHugeImagePreviewsQuickly)
+{
+    testgen::DataSet D(false, false);
+    D.US(0x0028, 0x0002, 1);
+    D.Add(0x0028, 0x0004, "CS", "MONOCHROME2");
+    D.US(0x0028, 0x0010, 20000);
+    D.US(0x0028, 0x0011, 20000);
+    D.US(0x0028, 0x0100, 8);
+    D.US(0x0028, 0x0101, 8);
+    D.US(0x0028, 0x0102, 7);
+    D.AddRaw(0x7FE0, 0x0010, "OB", testgen::Bytes(size_t(20000) * 1000, 0xFF));
+    Write(QStringLiteral("huge.dcm"), testgen::Part10(testgen::kExplicitLE, D));
+    QElapsedTimer T;
+    T.start();
+    Select({QStringLiteral("huge.dcm")});
+    ASSERT_EQ(Ui->Image1->Picture().size(), QSize(20000, 20000));
+    const QImage Shown = Ui->Image1->grab().toImage();
+    const qint64 Ms = T.elapsed();
+    const QRect R = Ui->Image1->PictureRect();
+    ASSERT_FALSE(R.isEmpty());
+    EXPECT_GT(qGray(Shown.pixel(R.center().x(), R.top() + R.height() / 50)), 200) << "the held rows";
+    EXPECT_LT(qGray(Shown.pixel(R.center().x(), R.center().y())), 50) << "the rest, zeros";
+    EXPECT_LT(Ms, 3000);
 }
 
 TEST_F(MainWindow, MultiFrameFileHasFrameLineAndKeepsFillBlank)
