@@ -252,9 +252,14 @@ bool DecodeRLE(const uint8_t* Fragment, size_t Count, uint64_t FrameBytes, TData
 bool DecodeCompressedFrame(TData28& Data, const TransferSyntaxState& TS)
 {
     const uint64_t FrameBytes = FrameBytesOf(Data);
-    // RLE defines every byte of the frame itself.
-    if (TS.Compression != ckRLE)
+    // Only the lossless decoder writes into a zeroed frame. RLE and the
+    // JPEG-LS and JPEG 2000 decoders make theirs, and the JPEG branch takes
+    // the fragment as it is: zeroing a declared frame of up to 1 GiB for
+    // them was seconds of work for nothing.
+    if (TS.Compression == ckLosslessJPEG)
         Data.Pixels.assign(FrameBytes, 0);
+    else if (TS.Compression != ckRLE)
+        Data.Pixels.clear();
     if (!Data.PixelData || Data.PixelData->Stream == nullptr)
         return false;
 
