@@ -252,13 +252,12 @@ bool DecodeRLE(const uint8_t* Fragment, size_t Count, uint64_t FrameBytes, TData
 bool DecodeCompressedFrame(TData28& Data, const TransferSyntaxState& TS)
 {
     const uint64_t FrameBytes = FrameBytesOf(Data);
-    // Only the lossless decoder writes into a zeroed frame. RLE and the
-    // JPEG-LS and JPEG 2000 decoders make theirs, and the JPEG branch takes
-    // the fragment as it is: zeroing a declared frame of up to 1 GiB for
-    // them was seconds of work for nothing.
-    if (TS.Compression == ckLosslessJPEG)
-        Data.Pixels.assign(FrameBytes, 0);
-    else if (TS.Compression != ckRLE)
+    // RLE and the JPEG-LS and JPEG 2000 decoders make their own frame, and
+    // the JPEG branch takes the fragment as it is; the lossless decoder gets
+    // a zeroed block of what its stream holds (see below). Zeroing a
+    // declared frame of up to 1 GiB first was seconds of work for nothing:
+    // the renderer reads what is not there as zeros.
+    if (TS.Compression != ckRLE)
         Data.Pixels.clear();
     if (!Data.PixelData || Data.PixelData->Stream == nullptr)
         return false;
@@ -272,6 +271,9 @@ bool DecodeCompressedFrame(TData28& Data, const TransferSyntaxState& TS)
     uint64_t Size = FrameBytes;
     switch (TS.Compression) {
     case ckLosslessJPEG:
+        // A stream holding more than the frame fails as it would against the
+        // whole frame.
+        Data.Pixels.assign(std::min(extrout::LosslessJPEGOutputSize(Frame.data(), 0, Frame.size()), FrameBytes), 0);
         Result = extrout::DecodeLosslessJPEG(Frame.data(), Data.Pixels.data(), Data.Pixels.size(), 0, Frame.size());
         break;
     case ckJPEG:

@@ -67,12 +67,21 @@ bool ReadFrame(TData28& Data, const TransferSyntaxState& TS, uint32_t FrameNumbe
         if (!DecodeCompressedFrame(Data, TS))
             return false;
         // Never trust the decoder's count to match the header's (a JPEG
-        // stream is decoded by its own measure).
-        if (TS.Compression != ckJPEG && Data.Pixels.size() < PaddedSize(Bytes))
-            Data.Pixels.resize(PaddedSize(Bytes), 0);
+        // stream is decoded by its own measure). A decoded frame short of
+        // the header's goes into a zeroed block of the full size, of which
+        // only its own part is ever touched.
         Data.FrameSize = std::min<uint64_t>(Data.FrameSize, Data.Pixels.size());
-        Frame.Bytes = Data.Pixels.data();
         Frame.Size = Bytes;
+        if (TS.Compression != ckJPEG && Data.Pixels.size() < PaddedSize(Bytes)) {
+            Frame.Own.Allocate(PaddedSize(Bytes));
+            if (!Data.Pixels.empty())
+                std::memcpy(Frame.Own.get(), Data.Pixels.data(), Data.Pixels.size());
+            Frame.Bytes = Frame.Own.get();
+            Frame.Present = std::min<uint64_t>(Data.Pixels.size(), Bytes);
+            std::vector<uint8_t>().swap(Data.Pixels);
+            return true;
+        }
+        Frame.Bytes = Data.Pixels.data();
         Frame.Present = Bytes;
         return true;
     }

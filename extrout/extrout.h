@@ -20,4 +20,8 @@ size_t SwapBytes16(const void* Source, void* Dest, size_t Count);
 // host-order 16-bit word otherwise. True when the stream was decoded.
 bool DecodeLosslessJPEG(const uint8_t* Source, uint8_t* Output, size_t Capacity, size_t Offset, size_t Size);
 
+// The bytes DecodeLosslessJPEG would write for the same stream, read from its
+// headers alone: 0 when it has no lossless frame or its headers are broken.
+uint64_t LosslessJPEGOutputSize(const uint8_t* Source, size_t Offset, size_t Size);
+
 } // namespace extrout

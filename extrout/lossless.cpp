@@ -583,6 +583,23 @@ bool Reconstruct(TLosslessState& S, uint8_t* Output, uint64_t Samples)
 
 } // namespace
 
+uint64_t LosslessJPEGOutputSize(const uint8_t* Source, size_t Offset, size_t Size)
+{
+    if (Size < 32 || Source == nullptr)
+        return 0;
+    try {
+        TLosslessState S;
+        S.Size = Size;
+        S.Data.resize(Size + 32, 0);
+        std::memcpy(S.Data.data(), Source + Offset, Size);
+        if (!S.WalkHeaders() || !S.LosslessFrameSeen)
+            return 0;
+        return static_cast<uint64_t>(S.X) * S.Nf * S.Y * (S.P == 8 ? 1 : 2);
+    } catch (const EStop&) {
+        return 0;
+    }
+}
+
 bool DecodeLosslessJPEG(const uint8_t* Source, uint8_t* Output, size_t Capacity, size_t Offset, size_t Size)
 {
     if (Size < 32 || Source == nullptr)

@@ -273,6 +273,34 @@ TEST(CompressedFrame, LosslessFrameSplitOverFragments)
     EXPECT_FALSE(DecodeCompressedFrame(F->Data, F->TS));
 }
 
+// A lossless stream of fewer rows than the header declares fills the start
+// of the frame (the renderer reads the rest as zeros, without a block of
+// zeros being made here); one of more rows fails as it always did.
+TEST(CompressedFrame, LosslessStreamsShortOfTheFrameFillItsStart)
+{
+    std::vector<int> Img(40 * 30);
+    for (size_t I = 0; I < Img.size(); ++I)
+        Img[I] = static_cast<int>((I * 7) % 4000);
+    lenc::StreamParams S;
+    S.P = 12;
+    S.X = 40;
+    S.Y = 30;
+    S.Tables = {lenc::FixedTable()};
+    Bytes Stream = lenc::Encode(Img, S);
+    if (Stream.size() % 2)
+        Stream.push_back(0);
+    Bytes Want;
+    for (int V : Img) {
+        Want.push_back(static_cast<uint8_t>(V));
+        Want.push_back(static_cast<uint8_t>(V >> 8));
+    }
+    auto Taller = Encapsulated(testgen::kJPEGLossless, {Stream}, {}, 60000, 40, 16);
+    ASSERT_TRUE(DecodeCompressedFrame(Taller->Data, Taller->TS));
+    EXPECT_EQ(Taller->Data.Pixels, Want);
+    auto Shorter = Encapsulated(testgen::kJPEGLossless, {Stream}, {}, 20, 40, 16);
+    EXPECT_FALSE(DecodeCompressedFrame(Shorter->Data, Shorter->TS));
+}
+
 TEST(CompressedFrame, RleFramesStayInOneFragment)
 {
     const Bytes One = RleFragment({{0x03, 1, 2, 3, 4}}), Two = RleFragment({{0x03, 5, 6, 7, 8}});
