@@ -512,12 +512,12 @@ int32_t MulDiv(int32_t A, int32_t B, int32_t C)
     return static_cast<int32_t>(Q);
 }
 
-bool PlanarToInterleaved(uint8_t* Frame, int Planes, int SampleBytes, uint64_t Count)
+namespace {
+
+// The first Samples samples of each of Planes planes, PlaneBytes apart,
+// interleaved over the start of the frame. Gives the bytes written.
+uint64_t InterleaveSamples(uint8_t* Frame, int Planes, int SampleBytes, uint64_t PlaneBytes, uint64_t Samples)
 {
-    if (Planes < 2 || SampleBytes < 1)
-        return true;
-    const uint64_t PlaneBytes = Count / static_cast<uint64_t>(Planes);
-    const uint64_t Samples = PlaneBytes / static_cast<uint64_t>(SampleBytes);
     std::vector<uint8_t> Out(Samples * Planes * SampleBytes);
     uint8_t* D = Out.data();
     for (uint64_t K = 0; K < Samples; ++K)
@@ -526,6 +526,17 @@ bool PlanarToInterleaved(uint8_t* Frame, int Planes, int SampleBytes, uint64_t C
             D += SampleBytes;
         }
     std::memcpy(Frame, Out.data(), Out.size());
+    return Out.size();
+}
+
+} // namespace
+
+bool PlanarToInterleaved(uint8_t* Frame, int Planes, int SampleBytes, uint64_t Count)
+{
+    if (Planes < 2 || SampleBytes < 1)
+        return true;
+    const uint64_t PlaneBytes = Count / static_cast<uint64_t>(Planes);
+    InterleaveSamples(Frame, Planes, SampleBytes, PlaneBytes, PlaneBytes / static_cast<uint64_t>(SampleBytes));
     return true;
 }
 
@@ -545,15 +556,7 @@ uint64_t InterleavePresent(uint8_t* Frame, int Planes, int SampleBytes, uint64_t
     }
     const uint64_t Samples =
         std::min((Have + SampleBytes - 1) / static_cast<uint64_t>(SampleBytes), PlaneBytes / static_cast<uint64_t>(SampleBytes));
-    std::vector<uint8_t> Out(Samples * Planes * SampleBytes);
-    uint8_t* D = Out.data();
-    for (uint64_t K = 0; K < Samples; ++K)
-        for (int P = 0; P < Planes; ++P) {
-            std::memcpy(D, Frame + P * PlaneBytes + K * SampleBytes, static_cast<size_t>(SampleBytes));
-            D += SampleBytes;
-        }
-    std::memcpy(Frame, Out.data(), Out.size());
-    return std::max<uint64_t>(Out.size(), Have);
+    return std::max<uint64_t>(InterleaveSamples(Frame, Planes, SampleBytes, PlaneBytes, Samples), Have);
 }
 
 } // namespace

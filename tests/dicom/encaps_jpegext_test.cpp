@@ -67,6 +67,16 @@ TData28 Description(uint16_t Rows, uint16_t Columns, uint16_t Samples, uint16_t 
     return D;
 }
 
+// The pixel data element's value (one fragment of pydicom's test files).
+Bytes ValueOf(encapstest::TOpened& F)
+{
+    TDICOMattribute& P = *F.Data.PixelData;
+    Bytes B(P.Length);
+    F.File->Seek(P.ValueOffset);
+    B.resize(F.File->Read(B.data(), B.size()));
+    return B;
+}
+
 } // namespace
 
 TEST(JpegLS, ColourLayouts)
@@ -192,9 +202,8 @@ TEST(Jpeg2000, DecodesAndRefusesMismatches)
         GTEST_SKIP() << "python3-pydicom's test files are not installed";
     auto F = encapstest::Open(Name);
     TDICOMattribute& P = *F->Data.PixelData;
-    Bytes Stream(P.Length);
-    F->File->Seek(P.ValueOffset);
-    ASSERT_EQ(F->File->Read(Stream.data(), Stream.size()), Stream.size());
+    const Bytes Stream = ValueOf(*F);
+    ASSERT_EQ(Stream.size(), P.Length);
     EXPECT_EQ(FrameCompression(P, F->TS), ckJPEG2000);
 
     TData28 Good = Description(F->Data.Rows, F->Data.Columns, 1, 16, 0);
@@ -224,9 +233,8 @@ TEST(Jpeg2000, SizesAndTileCountsAreCheckedBeforeTheLibrary)
         GTEST_SKIP() << "python3-pydicom's test files are not installed";
     auto F = encapstest::Open(Name);
     TDICOMattribute& P = *F->Data.PixelData;
-    Bytes Stream(P.Length);
-    F->File->Seek(P.ValueOffset);
-    ASSERT_EQ(F->File->Read(Stream.data(), Stream.size()), Stream.size());
+    const Bytes Stream = ValueOf(*F);
+    ASSERT_EQ(Stream.size(), P.Length);
     ASSERT_TRUE(Stream.size() > 42 && Stream[2] == 0xFF && Stream[3] == 0x51) << "SIZ right after SOC";
     const auto Put32 = [](Bytes& B, size_t At, uint32_t V) {
         for (int I = 0; I < 4; ++I)

@@ -239,16 +239,14 @@ TEST(CompressedFrame, FirstFrameFromSeveralFragments)
     }
 }
 
-TEST(CompressedFrame, LosslessFrameSplitOverFragments)
+// A 12-bit lossless stream of X x Y samples (padded to even length), and
+// the little-endian 16-bit frame it decodes to.
+std::pair<Bytes, Bytes> Lossless12(const std::vector<int>& Img, int X, int Y)
 {
-    std::mt19937 Rng(8);
-    std::vector<int> Img(40 * 30);
-    for (size_t I = 0; I < Img.size(); ++I)
-        Img[I] = static_cast<int>((I * 13) % 4000 + Rng() % 50);
     lenc::StreamParams S;
     S.P = 12;
-    S.X = 40;
-    S.Y = 30;
+    S.X = X;
+    S.Y = Y;
     S.Ss = 1;
     S.Tables = {lenc::FixedTable()};
     Bytes Stream = lenc::Encode(Img, S);
@@ -259,6 +257,16 @@ TEST(CompressedFrame, LosslessFrameSplitOverFragments)
         Want.push_back(static_cast<uint8_t>(V));
         Want.push_back(static_cast<uint8_t>(V >> 8));
     }
+    return {Stream, Want};
+}
+
+TEST(CompressedFrame, LosslessFrameSplitOverFragments)
+{
+    std::mt19937 Rng(8);
+    std::vector<int> Img(40 * 30);
+    for (size_t I = 0; I < Img.size(); ++I)
+        Img[I] = static_cast<int>((I * 13) % 4000 + Rng() % 50);
+    const auto [Stream, Want] = Lossless12(Img, 40, 30);
     for (size_t Piece : {Stream.size(), size_t{512}, size_t{100}}) {
         SCOPED_TRACE(Piece);
         auto F = Encapsulated(testgen::kJPEGLossless, Split(Stream, Piece), {}, 30, 40, 16);
@@ -281,19 +289,7 @@ TEST(CompressedFrame, LosslessStreamsShortOfTheFrameFillItsStart)
     std::vector<int> Img(40 * 30);
     for (size_t I = 0; I < Img.size(); ++I)
         Img[I] = static_cast<int>((I * 7) % 4000);
-    lenc::StreamParams S;
-    S.P = 12;
-    S.X = 40;
-    S.Y = 30;
-    S.Tables = {lenc::FixedTable()};
-    Bytes Stream = lenc::Encode(Img, S);
-    if (Stream.size() % 2)
-        Stream.push_back(0);
-    Bytes Want;
-    for (int V : Img) {
-        Want.push_back(static_cast<uint8_t>(V));
-        Want.push_back(static_cast<uint8_t>(V >> 8));
-    }
+    const auto [Stream, Want] = Lossless12(Img, 40, 30);
     auto Taller = Encapsulated(testgen::kJPEGLossless, {Stream}, {}, 60000, 40, 16);
     ASSERT_TRUE(DecodeCompressedFrame(Taller->Data, Taller->TS));
     EXPECT_EQ(Taller->Data.Pixels, Want);
