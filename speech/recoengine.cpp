@@ -6,6 +6,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <QAudioSource>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -18,6 +19,9 @@
 
 namespace {
 constexpr int kRate = 16000;
+// The general model's share in the shipped mix, chosen on our development set.
+constexpr double kGeneralShare = 0.2;
+constexpr const char* kDictation = "dictation";
 
 double CpuSeconds() {
   timespec ts{};
@@ -26,13 +30,48 @@ double CpuSeconds() {
 }
 }  // namespace
 
-TRecoModel RecoModelFromSettings() {
-  auto s = OpenSpeechSettings();
+QString ShippedSpeechModelFolder() {
+  // Installed: <prefix>/bin/varnelo and <prefix>/share/varnelo/speech. The
+  // build tree keeps the same shape (build/app/varnelo, build/share/...).
+  const QString app = QCoreApplication::applicationDirPath();
+  for (const QString& rel : {QStringLiteral("/../share/varnelo/speech"), QStringLiteral("/../../share/varnelo/speech")}) {
+    const QString dir = QDir::cleanPath(app + rel);
+    if (QFileInfo(dir + "/radiology.lm.bin").isFile()) return dir;
+  }
+  return QStringLiteral(VARNELO_SPEECH_MODEL_INSTALLED_DIR);
+}
+
+TRecoModel GeneralRecoModel() {
   const QString base = QStringLiteral(VARNELO_SPHINX_MODELDIR "/en-us");
   TRecoModel m;
-  m.acousticModel = s->value(kModelFolder, base + "/en-us").toString();
-  m.dictionary = s->value(kModelDictionary, base + "/cmudict-en-us.dict").toString();
-  m.languageModel = s->value(kModelLanguage, base + "/en-us.lm.bin").toString();
+  m.acousticModel = base + "/en-us";
+  m.dictionary = base + "/cmudict-en-us.dict";
+  m.languageModel = base + "/en-us.lm.bin";
+  return m;
+}
+
+TRecoModel ShippedRecoModel() {
+  const QString dir = ShippedSpeechModelFolder();
+  TRecoModel m = GeneralRecoModel();
+  m.mixModel = m.languageModel;
+  m.mixWeight = kGeneralShare;
+  m.dictionary = dir + "/radiology.dict";
+  m.languageModel = dir + "/radiology.lm.bin";
+  return m;
+}
+
+TRecoModel RecoModelFromSettings() {
+  auto s = OpenSpeechSettings();
+  const TRecoModel def = ShippedRecoModel();
+  TRecoModel m;
+  m.acousticModel = s->value(kModelFolder, def.acousticModel).toString();
+  m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
+  m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
+  // Settings that name a language model of their own mix nothing in unless
+  // they say so.
+  const bool ownModel = s->contains(kModelLanguage) && m.languageModel != def.languageModel;
+  m.mixModel = s->value(kModelMix, ownModel ? QString() : def.mixModel).toString();
+  m.mixWeight = std::clamp(s->value(kModelMixWeight, def.mixWeight).toDouble(), 0.0, 1.0);
   m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
   return m;
 }
@@ -168,25 +207,40 @@ TSpRecoEngine::~TSpRecoEngine() {
   }
 }
 
-void TSpRecoEngine::Connect() {
-  if (FConnected) return;
-  const TRecoModel m = RecoModelFromSettings();
+void TSpRecoEngine::CheckModel(const TRecoModel& m) const {
   if (!QFileInfo(QDir(m.acousticModel).filePath("mdef")).isFile())
     throw ESpeechError(QStringLiteral("The speech recogniser's acoustic model was not found in ") + m.acousticModel);
   if (!QFileInfo(m.dictionary).isFile())
     throw ESpeechError(QStringLiteral("The speech recogniser's dictionary was not found: ") + m.dictionary);
-  if (!QFileInfo(m.languageModel).isFile())
-    throw ESpeechError(QStringLiteral("The speech recogniser's language model was not found: ") + m.languageModel);
+  for (const QString& lm : {m.languageModel, m.mixModel})
+    if (!lm.isEmpty() && !QFileInfo(lm).isFile())
+      throw ESpeechError(QStringLiteral("The speech recogniser's language model was not found: ") + lm);
+  if (m.languageModel.isEmpty())
+    throw ESpeechError(QStringLiteral("The speech recogniser has no language model"));
+}
+
+void TSpRecoEngine::Connect() {
+  if (FConnected) return;
+  const TRecoModel m = RecoModelFromSettings();
+  CheckModel(m);
   // Without a sound server there is no microphone to listen to.
   if (QMediaDevices::audioInputs().isEmpty())
     throw ESpeechError(QStringLiteral("No audio input device is available"));
   FThread = std::thread([this] { Run(); });
-  Post([this] { Load(); });
+  Post([this, m] { Load(m); });
   FInputThread = std::make_unique<QThread>();
   FInputThread->setObjectName(QStringLiteral("speech-input"));
   FInput = new TRecoInput(this);
   FInput->moveToThread(FInputThread.get());
   FInputThread->start();
+  FConnected = true;
+}
+
+void TSpRecoEngine::ConnectForFeed(const TRecoModel& m) {
+  if (FConnected) return;
+  CheckModel(m);
+  FThread = std::thread([this] { Run(); });
+  Post([this, m] { Load(m); });
   FConnected = true;
 }
 
@@ -228,35 +282,91 @@ void TSpRecoEngine::Run() {
   FDecoder = nullptr;
 }
 
-void TSpRecoEngine::Load() {
-  const TRecoModel m = RecoModelFromSettings();
+namespace {
+// Decoder flags chosen on our own dictation development set (see
+// bench/dictation.cpp); a model's settings may override each.
+const std::pair<const char*, const char*> kDecoderDefaults[] = {
+    // 0.3 s of silence ends a phrase.
+    {"vad_postspeech", "30"},
+    // One pass: the second passes cost more time at the end of a phrase
+    // than they win in accuracy here.
+    {"fwdflat", "no"},
+    {"bestpath", "no"},
+};
+
+// Reads the language model, mixing the second one in where the model names
+// it. Words the user added go into each model before the two are joined: a
+// word added to a joined set afterwards never reaches the search.
+ngram_model_t* ReadLanguageModel(cmd_ln_t* config, logmath_t* lmath, const TRecoModel& m, const QStringList& added) {
+  const auto read = [&](const QString& path) -> ngram_model_t* {
+    ngram_model_t* lm = ngram_model_read(config, path.toLocal8Bit().constData(), NGRAM_AUTO, lmath);
+    // Weight 1: as likely as a word of the model's vocabulary on average.
+    for (const QString& w : added)
+      if (lm) ngram_model_add_word(lm, w.toUtf8().constData(), 1.0f);
+    return lm;
+  };
+  ngram_model_t* lm = read(m.languageModel);
+  if (!lm || m.mixModel.isEmpty() || m.mixWeight <= 0) return lm;
+  ngram_model_t* general = read(m.mixModel);
+  if (!general) {
+    ngram_model_free(lm);
+    return nullptr;
+  }
+  ngram_model_t* models[2] = {lm, general};
+  char name0[] = "radiology", name1[] = "general";
+  char* names[2] = {name0, name1};
+  const float32 weights[2] = {float32(1.0 - m.mixWeight), float32(m.mixWeight)};
+  // The set owns both models from here on.
+  return ngram_model_set_init(config, models, names, weights, 2);
+}
+}  // namespace
+
+void TSpRecoEngine::Load(const TRecoModel& m) {
   // Sensitivity moves the speech/silence threshold (2.0 at the middle).
   const QByteArray threshold = QByteArray::number(3.5 - 0.03 * m.sensitivity, 'f', 2);
-  const QByteArray hmm = m.acousticModel.toLocal8Bit(), lm = m.languageModel.toLocal8Bit(),
-                   dict = m.dictionary.toLocal8Bit();
-  cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-                                 "-dict", dict.constData(), "-logfn", "/dev/null", "-vad_threshold",
-                                 threshold.constData(),
-                                 // 0.3 s of silence ends a phrase.
-                                 "-vad_postspeech", "30",
-                                 // One pass: the second passes cost more time at the end of a
-                                 // phrase than they win in accuracy here.
-                                 "-fwdflat", "no", "-bestpath", "no", nullptr);
+  QMap<QString, QString> flags;
+  for (const auto& [k, v] : kDecoderDefaults) flags[k] = v;
+  for (auto it = m.decoder.begin(); it != m.decoder.end(); ++it) flags[it.key()] = it.value();
+  std::vector<QByteArray> args = {"varnelo-speech", "-hmm", m.acousticModel.toLocal8Bit(), "-dict",
+                                  m.dictionary.toLocal8Bit(), "-logfn", "/dev/null", "-vad_threshold", threshold};
+  for (auto it = flags.begin(); it != flags.end(); ++it) {
+    args.push_back("-" + it.key().toLocal8Bit());
+    args.push_back(it.value().toLocal8Bit());
+  }
+  std::vector<char*> argv;
+  for (QByteArray& a : args) argv.push_back(a.data());
+  cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
   if (config) FDecoder = ps_init(config);
   if (config) cmd_ln_free_r(config);
-  if (!FDecoder) {
-    FLoadError = QStringLiteral("The speech recogniser could not load its model");
-  } else {
-    if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
+  if (FDecoder) {
+    FModel = m;
     // Words the user added through the service's dialog.
     auto settings = OpenSpeechSettings();
     settings->beginGroup(kWordsGroup);
     for (const QString& w : settings->childKeys()) {
       const QByteArray word = w.toLower().toUtf8(), phones = settings->value(w).toString().toUtf8();
-      if (!phones.isEmpty()) ps_add_word(FDecoder, word.constData(), phones.constData(), TRUE);
+      if (!phones.isEmpty() && ps_add_word(FDecoder, word.constData(), phones.constData(), FALSE) >= 0)
+        FAddedWords << QString::fromUtf8(word);
+    }
+    if (!SetDictationSearch() || ps_set_search(FDecoder, kDictation) < 0) {
+      ps_free(FDecoder);
+      FDecoder = nullptr;
     }
   }
+  if (!FDecoder) {
+    FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  } else {
+    FDefaultSearch = kDictation;
+  }
   FLoadedPromise.set_value();
+}
+
+bool TSpRecoEngine::SetDictationSearch() {
+  ngram_model_t* lm = ReadLanguageModel(ps_get_config(FDecoder), ps_get_logmath(FDecoder), FModel, FAddedWords);
+  if (!lm) return false;
+  const bool ok = ps_set_lm(FDecoder, kDictation, lm) >= 0;
+  ngram_model_free(lm);  // the search keeps its own reference
+  return ok;
 }
 
 void TSpRecoEngine::WaitLoaded() {
@@ -269,6 +379,11 @@ void TSpRecoEngine::WaitLoaded() {
 void TSpRecoEngine::Activate() {
   WaitLoaded();
   if (FActive) return;
+  if (!FInput) {  // fed directly, no microphone to open
+    FActive = true;
+    ++FActivations;
+    return;
+  }
   if (FInputStart.valid() && FInputStart.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
     throw ESpeechError(QStringLiteral("The audio input is not responding"));
   // Some sources never finish opening (Qt waits forever on a bare pipe
@@ -287,7 +402,7 @@ void TSpRecoEngine::Activate() {
 void TSpRecoEngine::Deactivate() {
   if (!FActive) return;
   FActive = false;
-  QMetaObject::invokeMethod(FInput, [&] { FInput->Stop(); }, Qt::BlockingQueuedConnection);
+  if (FInput) QMetaObject::invokeMethod(FInput, [&] { FInput->Stop(); }, Qt::BlockingQueuedConnection);
   Post([this] { EndPhrase(true); });
 }
 
@@ -414,7 +529,13 @@ void TSpRecoEngine::AddWord(const QString& word, const QString& phones) {
   const int rc = Call<int>([this, w, p] {
     const bool wasIn = FInUtterance;
     if (FInUtterance) EndPhrase(true);
-    const int r = ps_add_word(FDecoder, w.constData(), p.constData(), TRUE);
+    int r = ps_add_word(FDecoder, w.constData(), p.constData(), FALSE);
+    if (r >= 0) {
+      // The dictation search is built again with the word in its model.
+      FAddedWords << QString::fromUtf8(w);
+      const QByteArray current = ps_get_search(FDecoder) ? ps_get_search(FDecoder) : kDictation;
+      if (!SetDictationSearch() || ps_set_search(FDecoder, current.constData()) < 0) r = -1;
+    }
     if (wasIn) {
       ps_start_utt(FDecoder);
       FInUtterance = true;

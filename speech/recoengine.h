@@ -5,6 +5,7 @@
 #include "spcommon.h"
 
 #include <QAudioDevice>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -23,9 +24,21 @@ struct ps_decoder_s;
 
 struct TRecoModel {
   QString acousticModel, dictionary, languageModel;
+  // A second language model mixed into the first at run time (linear
+  // interpolation, mixWeight its share); none when empty.
+  QString mixModel;
+  double mixWeight = 0;
   int sensitivity = 50;  // 0..100
+  // Decoder flags over the service's own choices, without the leading dash
+  // ("lw" = "9"): for measuring settings, not for users.
+  QMap<QString, QString> decoder;
 };
 TRecoModel RecoModelFromSettings();
+// Where the shipped dictation model lives (the radiology language model and
+// its dictionary), beside the program: <prefix>/share/varnelo/speech.
+QString ShippedSpeechModelFolder();
+TRecoModel ShippedRecoModel();   // the radiology model, mixed with the general one
+TRecoModel GeneralRecoModel();   // the acoustic model's own general English model
 // The input device the settings name, else the system's default, else the
 // first one listed; a null device when there is none.
 QAudioDevice RecoInputDevice();
@@ -43,6 +56,9 @@ public:
   // Checks the model files and the audio input, then starts loading the
   // decoder in the background.  Throws ESpeechError.
   void Connect();
+  // The same without a microphone: audio comes only through Feed (tools,
+  // benchmarks), with this model instead of the settings' one.
+  void ConnectForFeed(const TRecoModel& model);
   bool Connected() const { return FConnected; }
 
   // Blocks until the decoder is loaded; throws on failure.
@@ -79,7 +95,9 @@ private:
   template <typename R>
   R Call(std::function<R()> f);
   void Run();
-  void Load();
+  void Load(const TRecoModel& m);
+  void CheckModel(const TRecoModel& m) const;
+  bool SetDictationSearch();
   void Decode(std::vector<short> samples);
   void EndPhrase(bool flush);
 
@@ -87,6 +105,8 @@ private:
   ps_decoder_s* FDecoder = nullptr;
   QString FLoadError;
   QByteArray FDefaultSearch;
+  TRecoModel FModel;
+  QStringList FAddedWords;
   bool FInUtterance = false, FInSpeech = false;
   qint64 FSamples = 0, FPhraseStart = 0;
   double FCpu = 0;

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -259,17 +260,37 @@ void EngineProperties(QWidget* parent, const QString& title) {
   std::unique_ptr<QDialog> d(MakeDialog(parent, title));
   d->setObjectName("EngineProperties");
   const TRecoModel m = RecoModelFromSettings();
+  const TRecoModel shipped = ShippedRecoModel(), general = GeneralRecoModel();
+  auto* choice = new QComboBox(d.get());
+  choice->setObjectName("ModelChoice");
+  choice->addItems({QStringLiteral("Radiology comments"), QStringLiteral("General English"), QStringLiteral("Other")});
   auto* hmm = new QLineEdit(m.acousticModel, d.get());
   hmm->setObjectName("AcousticModel");
   auto* dict = new QLineEdit(m.dictionary, d.get());
   dict->setObjectName("Dictionary");
   auto* lm = new QLineEdit(m.languageModel, d.get());
   lm->setObjectName("LanguageModel");
+  const auto same = [&](const TRecoModel& a) {
+    return m.dictionary == a.dictionary && m.languageModel == a.languageModel && m.mixModel == a.mixModel;
+  };
+  choice->setCurrentIndex(same(shipped) ? 0 : same(general) ? 1 : 2);
+  // Picking a shipped model fills in its files; editing a file makes it another.
+  QObject::connect(choice, qOverload<int>(&QComboBox::activated), d.get(), [=](int i) {
+    if (i == 2) return;
+    const TRecoModel& pick = i == 0 ? shipped : general;
+    for (auto [edit, text] : {std::pair{hmm, pick.acousticModel}, {dict, pick.dictionary}, {lm, pick.languageModel}}) {
+      const QSignalBlocker block(edit);
+      edit->setText(text);
+    }
+  });
+  for (QLineEdit* edit : {hmm, dict, lm})
+    QObject::connect(edit, &QLineEdit::textEdited, choice, [choice] { choice->setCurrentIndex(2); });
   auto* sens = new QSlider(Qt::Horizontal, d.get());
   sens->setObjectName("Sensitivity");
   sens->setRange(0, 100);
   sens->setValue(m.sensitivity);
   auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Model:"), choice);
   form->addRow(QStringLiteral("Acoustic model:"), hmm);
   form->addRow(QStringLiteral("Dictionary:"), dict);
   form->addRow(QStringLiteral("Language model:"), lm);
@@ -282,9 +303,16 @@ void EngineProperties(QWidget* parent, const QString& title) {
   if (d->exec() == QDialog::Accepted) {
     auto s = OpenSpeechSettings();
     s->setValue(kModelFolder, hmm->text());
-    s->setValue(kModelDictionary, dict->text());
-    s->setValue(kModelLanguage, lm->text());
     s->setValue(kSensitivity, sens->value());
+    if (choice->currentIndex() == 0) {
+      // The shipped model follows the installation, wherever it moves.
+      for (const char* key : {kModelDictionary, kModelLanguage, kModelMix, kModelMixWeight}) s->remove(key);
+    } else {
+      s->setValue(kModelDictionary, dict->text());
+      s->setValue(kModelLanguage, lm->text());
+      s->setValue(kModelMix, QString());
+      s->remove(kModelMixWeight);
+    }
   }
 }
 

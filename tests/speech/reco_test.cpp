@@ -3,6 +3,7 @@
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
+#include "transcribe.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QMediaDevices>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -214,6 +216,82 @@ TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
   c.ctx.WaitUntilIdle(5000);
   EXPECT_TRUE(c.texts.isEmpty());
   EXPECT_GT(levels, 0);
+}
+
+// Free dictation with the shipped model, through the microphone as a user
+// speaks: sentences of our own (not from the corpus) come back mostly right.
+// The general English model gets about half of these words wrong.
+TEST(Reco, RadiologyDictationWithTheShippedModelIsMostlyRight) {
+  TContext c;
+  const QStringList said = {"there is a small left pleural effusion", "no acute fracture or dislocation",
+                            "mild cardiomegaly with pulmonary vascular congestion",
+                            "a four millimeter nodule in the right upper lobe",
+                            "recommend follow up ct in six months"};
+  QByteArray audio = Silence(500);
+  for (const auto& p : said) audio += Say(p) + Silence(1200);
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(audio);
+    ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 90000));
+  }
+  Wait(1000);
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(10000);
+  const QStringList words = said.join(' ').split(' '), heard = c.texts.join(' ').split(' ', Qt::SkipEmptyParts);
+  EXPECT_LE(WordErrors(words, heard), int(words.size()) / 5) << c.texts.join('|').toStdString();
+}
+
+// A word that no model knows, added through the dialog, is heard in a
+// sentence, not only alone: it joins the language model's words.
+TEST(Reco, AWordTheUserAddsIsHeardInRunningSpeech) {
+  TContext c;
+  const QString sentence = "there is a zorvex in the left kidney";
+  bool seen = false;
+  WithDialog("AddRemoveWord", [&](QDialog* d) {
+    d->findChild<QLineEdit*>("Word")->setText("zorvex");
+    d->findChild<QLineEdit*>("Pronunciation")->setText("z ao r v eh k s");
+    d->findChild<QPushButton*>("Add")->click();
+  }, &seen);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Add/Remove Word", "AddRemoveWord");
+  ASSERT_TRUE(seen);
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(300) + Say(sentence) + Silence(1200));
+    ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty() && feed.Done(); }, 30000));
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  EXPECT_TRUE(c.texts.join(' ').split(' ').contains("zorvex")) << c.texts.join('|').toStdString();
+}
+
+// Every word of the corpus the model is built from is in the language
+// model's unigrams and in the dictionary the recogniser loads.
+TEST(RecoModel, HoldsEveryCorpusWord) {
+  const QString dir = ShippedSpeechModelFolder();
+  const auto lines = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n') : QStringList();
+  };
+  QSet<QString> corpus, unigrams, dictionary;
+  for (const QString& l : lines(dir + "/corpus.txt"))
+    for (const QString& w : l.split(' ', Qt::SkipEmptyParts)) corpus << w;
+  bool inUnigrams = false;
+  for (const QString& l : lines(dir + "/radiology.arpa")) {
+    if (l.startsWith('\\')) inUnigrams = l == "\\1-grams:";
+    else if (inUnigrams && !l.isEmpty()) unigrams << l.section('\t', 1, 1);
+  }
+  for (const QString& l : lines(dir + "/radiology.dict")) dictionary << l.section(' ', 0, 0).section('(', 0, 0);
+  ASSERT_GT(corpus.size(), 1000);
+  QStringList missing;
+  for (const QString& w : corpus)
+    if (!unigrams.contains(w) || !dictionary.contains(w)) missing << w;
+  EXPECT_TRUE(missing.isEmpty()) << missing.join(' ').toStdString();
+  // The recogniser loads that dictionary: a few of the words the general one lacks.
+  TContext c;
+  for (const char* w : {"effusion", "pneumothorax", "hilar", "nondisplaced", "endotracheal"})
+    EXPECT_NO_THROW(c.grammar->SetPhraseList({QStringLiteral("no %1").arg(w)})) << w;
 }
 
 TEST(Reco, UnknownWordsInAPhraseListAreRefused) {

@@ -36,3 +36,9 @@ if(TARGET speech)
       "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${suite}-config")
   endforeach()
 endif()
+
+# The command-line front end on good and bad recordings; no sound server.
+if(TARGET varnelo-speech)
+  add_test(NAME speech.tool COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/speech_tool.sh $<TARGET_FILE:varnelo-speech>)
+  set_tests_properties(speech.tool PROPERTIES TIMEOUT 300)
+endif()

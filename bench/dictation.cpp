@@ -1,0 +1,112 @@
+// Dictation accuracy and speed on recorded sentences; see bench/dictation.sh.
+//   bench_dictation SENTENCES.txt AUDIO [options]
+// AUDIO/VOICE/NNN.wav holds line NNN of SENTENCES.txt spoken by VOICE.
+// Options: --voices a,b,c  --general  --lm F --dict F --mix F --mix-weight W
+//          --set FLAG=VALUE  --latency N (real-time feeding of N sentences)
+//          --verbose (each sentence that came back wrong)
+#include "recoengine.h"
+#include "transcribe.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QStringList args = app.arguments().mid(1);
+  if (args.size() < 2) {
+    std::fprintf(stderr, "usage: bench_dictation SENTENCES.txt AUDIO [options]\n");
+    return 2;
+  }
+  const QString sentencesPath = args.takeFirst(), audio = args.takeFirst();
+  QStringList voices = {"rms", "slt", "kal16", "hts-slt", "ked", "espeak"};
+  TRecoModel model = ShippedRecoModel();
+  QString label = QStringLiteral("radiology");
+  int latencyCount = 0;
+  bool verbose = false;
+  while (!args.isEmpty()) {
+    const QString a = args.takeFirst();
+    const QString v = (a == "--general" || a == "--verbose" || args.isEmpty()) ? QString() : args.first();
+    if (a == "--general") model = GeneralRecoModel(), label = "general";
+    else if (a == "--verbose") verbose = true;
+    else {
+      args.removeFirst();
+      if (a == "--voices") voices = v.split(',');
+      else if (a == "--lm") model.languageModel = v, model.mixModel.clear();
+      else if (a == "--dict") model.dictionary = v;
+      else if (a == "--mix") model.mixModel = v;
+      else if (a == "--mix-weight") model.mixWeight = v.toDouble();
+      else if (a == "--set") model.decoder[v.section('=', 0, 0)] = v.section('=', 1);
+      else if (a == "--latency") latencyCount = v.toInt();
+      else {
+        std::fprintf(stderr, "unknown option %s\n", qPrintable(a));
+        return 2;
+      }
+    }
+  }
+  QFile f(sentencesPath);
+  if (!f.open(QIODevice::ReadOnly)) return 1;
+  const QStringList sentences = QString::fromUtf8(f.readAll()).split('\n');
+  QString settings;
+  for (auto it = model.decoder.begin(); it != model.decoder.end(); ++it) settings += " " + it.key() + "=" + it.value();
+  std::printf("model %s, general share %.2f%s\n", qPrintable(label), model.mixModel.isEmpty() ? 0.0 : model.mixWeight,
+              qPrintable(settings));
+  std::printf("%-8s %6s %6s %7s %6s\n", "voice", "words", "errors", "WER %", "RTF");
+  int allWords = 0, allErrors = 0;
+  for (const QString& voice : voices) {
+    TSpRecoEngine engine;
+    engine.ConnectForFeed(model);
+    engine.WaitLoaded();
+    int words = 0, errors = 0;
+    for (int i = 0; i < sentences.size(); ++i) {
+      const QStringList ref = sentences[i].split(' ', Qt::SkipEmptyParts);
+      const QString wav = QDir(audio).filePath(QStringLiteral("%1/%2.wav").arg(voice).arg(i + 1, 3, 10, QChar('0')));
+      if (ref.isEmpty() || !QFileInfo(wav).isFile()) continue;
+      QStringList hyp;
+      for (const auto& p : Transcribe(engine, ReadWavFile(wav))) hyp += p.words;
+      const int e = WordErrors(ref, hyp);
+      words += int(ref.size());
+      errors += e;
+      if (verbose && e)
+        std::printf("  %s %03d (%d): %s\n           -> %s\n", qPrintable(voice), i + 1, e, qPrintable(ref.join(' ')),
+                    qPrintable(hyp.join(' ')));
+    }
+    double audioS = 0, cpuS = 0;
+    engine.Timing(&audioS, &cpuS);
+    std::printf("%-8s %6d %6d %7.1f %6.3f\n", qPrintable(voice), words, errors, words ? 100.0 * errors / words : 0.0,
+                audioS > 0 ? cpuS / audioS : 0.0);
+    std::fflush(stdout);
+    allWords += words;
+    allErrors += errors;
+  }
+  std::printf("%-8s %6d %6d %7.1f\n", "all", allWords, allErrors, allWords ? 100.0 * allErrors / allWords : 0.0);
+  if (latencyCount > 0) {
+    // Fed at the microphone's pace: time from the end of speech to the phrase.
+    TSpRecoEngine engine;
+    engine.ConnectForFeed(model);
+    engine.WaitLoaded();
+    std::vector<double> latency;
+    for (int i = 0; i < std::min(latencyCount, int(sentences.size())); ++i) {
+      const QString wav = QDir(audio).filePath(QStringLiteral("%1/%2.wav").arg(voices.first()).arg(i + 1, 3, 10, QChar('0')));
+      if (QFileInfo(wav).isFile()) Transcribe(engine, ReadWavFile(wav), true, &latency);
+    }
+    std::printf("phrase latency after the end of speech (%s, %zu phrases): median %.0f ms, max %.0f ms\n",
+                qPrintable(voices.first()), latency.size(), Median(latency),
+                latency.empty() ? 0.0 : *std::max_element(latency.begin(), latency.end()));
+  }
+  return 0;
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the dictation model from the corpus script:
+#   build-model.sh OUTDIR BASE.dict
+# OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin and radiology.dict.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+out=$1 base=$2
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+python=/usr/bin/python3
+"$python" "$here/corpus.py" > "$work/corpus.txt"
+# Trigrams with improved Kneser-Ney smoothing.
+export IRSTLM=/usr/lib/irstlm PATH=/usr/lib/irstlm/bin:$PATH
+add-start-end.sh < "$work/corpus.txt" > "$work/corpus.se"
+build-lm.sh -i "$work/corpus.se" -n 3 -o "$work/lm.ilm.gz" -k 1 -s improved-kneser-ney -t "$work/stat" > "$work/build-lm.log" 2>&1 ||
+  { cat "$work/build-lm.log" >&2; exit 1; }
+compile-lm "$work/lm.ilm.gz" --text=yes "$work/radiology.arpa" > /dev/null
+sphinx_lm_convert -i "$work/radiology.arpa" -o "$work/radiology.lm.bin" > "$work/convert.log" 2>&1 ||
+  { cat "$work/convert.log" >&2; exit 1; }
+"$python" "$here/pronounce.py" "$base" "$work/corpus.txt" "$work/radiology.dict"
+for f in corpus.txt radiology.arpa radiology.lm.bin radiology.dict; do
+  mv -f "$work/$f" "$out/$f"
+done

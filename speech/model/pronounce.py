@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""Writes the recogniser's dictionary: the acoustic model's own dictionary plus a
+pronunciation for every corpus word it lacks, from festival's letter-to-sound
+rules (CMU lexicon), mapped to the acoustic model's phone set.
+
+    pronounce.py BASE.dict CORPUS.txt OUT.dict
+
+A few words get a spelling of their own (OWN below): letter names that
+the letter-to-sound rules would read as a word, and terms whose stress the
+rules get audibly wrong.
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+# festival's phones to the acoustic model's (upper case, no stress).
+PHONES = {
+    "ax": "AH", "axr": "ER", "dx": "T", "el": "AH L", "em": "AH M", "en": "AH N", "nx": "N", "hv": "HH",
+}
+MODEL_PHONES = set("AA AE AH AO AW AY B CH D DH EH ER EY F G HH IH IY JH K L M N NG OW OY P R S SH T TH "
+                   "UH UW V W Y Z ZH".split())
+
+# Letter names, for words said letter by letter.
+LETTERS = {
+    "a": "EY", "b": "B IY", "c": "S IY", "d": "D IY", "e": "IY", "f": "EH F", "g": "JH IY", "h": "EY CH",
+    "i": "AY", "j": "JH EY", "k": "K EY", "l": "EH L", "m": "EH M", "n": "EH N", "o": "OW", "p": "P IY",
+    "q": "K Y UW", "r": "AA R", "s": "EH S", "t": "T IY", "u": "Y UW", "v": "V IY", "w": "D AH B AH L Y UW",
+    "x": "EH K S", "y": "W AY", "z": "Z IY",
+}
+SPELLED = {"acl", "copd", "gi", "kub", "mrcp", "ct", "mri", "pa", "dvt", "ivc", "svc", "mca", "ica", "cbd"}
+
+# Words with a pronunciation of their own: added beside what the base has.
+OWN = {
+    "hilar": ["HH AY L ER"],
+    "hilum": ["HH AY L AH M"],
+    "picc": ["P IH K"],
+    "cabg": ["K AE B IH JH"],
+    "hida": ["HH AY D AH"],
+    "birads": ["B AY R AE D Z"],
+    "rads": ["R AE D Z"],
+    "tirads": ["T IY R AE D Z", "T AY R AE D Z"],
+    "mr": ["EH M AA R"],
+    "mediport": ["M IY D IY P AO R T"],
+    "pneumothorax": ["N UW M OW TH AO R AE K S", "N UW M AH TH AO R AE K S"],
+    "effusion": ["IH F Y UW ZH AH N", "EH F Y UW ZH AH N"],
+    "cardiomegaly": ["K AA R D IY OW M EH G AH L IY"],
+    "atelectasis": ["AE T AH L EH K T AH S IH S"],
+    "nondisplaced": ["N AA N D IH S P L EY S T"],
+    "endotracheal": ["EH N D OW T R EY K IY AH L"],
+    "hydronephrosis": ["HH AY D R OW N AH F R OW S IH S"],
+    "echogenic": ["EH K OW JH EH N IH K"],
+    "hypoechoic": ["HH AY P OW EH K OW IH K"],
+    "hyperechoic": ["HH AY P ER EH K OW IH K"],
+    "anechoic": ["AE N EH K OW IH K"],
+    "isoechoic": ["AY S OW EH K OW IH K"],
+    "osseous": ["AA S IY AH S"],
+    "mediastinal": ["M IY D IY AH S T AY N AH L"],
+    "hematoma": ["HH IY M AH T OW M AH"],
+    "subdural": ["S AH B D UH R AH L"],
+    "infarct": ["IH N F AA R K T"],
+    "infarcts": ["IH N F AA R K T S"],
+    "opacities": ["OW P AE S AH T IY Z"],
+    "ct": ["S IY T IY"],
+    "kub": ["K EY Y UW B IY"],
+    "ulna": ["AH L N AH"],
+    "ulnar": ["AH L N ER"],
+    "sulci": ["S AH L K AY", "S AH L S AY"],
+    "foci": ["F OW S AY", "F OW K AY"],
+    "ascites": ["AH S AY T IY Z"],
+    "biliary": ["B IH L IY EH R IY"],
+    "thrombus": ["TH R AA M B AH S"],
+    "emboli": ["EH M B AH L AY"],
+    "calculi": ["K AE L K Y AH L AY"],
+    "situ": ["S IH T UW", "S AY T UW"],
+}
+
+
+def festival_lookup(words):
+    """Pronunciations festival's CMU lexicon (with its letter-to-sound rules) gives."""
+    with tempfile.TemporaryDirectory() as tmp:
+        script = os.path.join(tmp, "lookup.scm")
+        with open(script, "w") as f:
+            f.write('(lex.select "cmu")\n')
+            for w in words:
+                f.write('(print (list "%s" (lex.lookup "%s" nil)))\n' % (w, w))
+        out = subprocess.run(["festival", "-b", script], capture_output=True, text=True, check=True).stdout
+    result = {}
+    for line in out.splitlines():
+        m = re.match(r'\("([^"]+)" \("[^"]*" [^ ]+ (.*)\)\)$', line.strip())
+        if not m:
+            continue
+        phones = re.findall(r"[a-z]+", m.group(2))
+        mapped = " ".join(PHONES.get(p, p.upper()) for p in phones).split()
+        if mapped and all(p in MODEL_PHONES for p in mapped):
+            result[m.group(1)] = " ".join(mapped)
+    return result
+
+
+def main():
+    base_path, corpus_path, out_path = sys.argv[1:4]
+    base = {}
+    order = []
+    with open(base_path, encoding="utf-8") as f:
+        for line in f:
+            parts = line.split()
+            if not parts:
+                continue
+            word = re.sub(r"\(\d+\)$", "", parts[0])
+            if word not in base:
+                base[word] = []
+                order.append(word)
+            base[word].append(" ".join(parts[1:]))
+    vocab = set()
+    with open(corpus_path, encoding="utf-8") as f:
+        for line in f:
+            vocab.update(line.split())
+    missing = sorted(w for w in vocab if w not in base and w not in OWN)
+    # The rules know no apostrophes: "morison's" is "morison" and a Z.
+    stems = {w: w.replace("'s", "") for w in missing}
+    lts = festival_lookup(sorted(set(stems.values())))
+    extra = {}
+    for w in missing:
+        if w in SPELLED or (len(w) <= 3 and not re.search(r"[aeiouy]", w)):
+            extra[w] = [" ".join(LETTERS[c] for c in w if c in LETTERS)]
+            continue
+        p = lts.get(stems[w])
+        if not p:
+            sys.exit("no pronunciation for the corpus word: " + w)
+        if w.endswith("'s"):
+            p += " Z"
+        extra[w] = [p]
+    for w, prons in OWN.items():
+        if w in vocab:
+            extra[w] = prons
+    tmp = out_path + ".tmp"
+    with open(tmp, "w", encoding="utf-8") as out:
+        for word in sorted(set(order) | set(extra)):
+            prons = list(base.get(word, []))
+            for p in extra.get(word, []):
+                if p not in prons:
+                    prons.append(p)
+            for i, p in enumerate(prons):
+                out.write(("%s %s\n" % (word, p)) if i == 0 else ("%s(%d) %s\n" % (word, i + 1, p)))
+    os.replace(tmp, out_path)
+
+
+if __name__ == "__main__":
+    main()
