@@ -3,7 +3,12 @@
 pronunciation for every corpus word it lacks, from festival's letter-to-sound
 rules (CMU lexicon), mapped to the acoustic model's phone set.
 
-    pronounce.py BASE.dict CORPUS.txt OUT.dict
+    pronounce.py BASE.dict CORPUS.txt OUT.dict [RANKED.txt N]
+
+With RANKED.txt (words of the general model, most likely first) only the N
+commonest of them are kept beside the corpus words: every word in the
+dictionary is one the recogniser may hear, and rare ones it can mistake a
+radiology term for cost more than they bring.
 
 A few words get a spelling of their own (OWN below): letter names that
 the letter-to-sound rules would read as a word, and terms whose stress the
@@ -100,6 +105,10 @@ def festival_lookup(words):
 
 def main():
     base_path, corpus_path, out_path = sys.argv[1:4]
+    keep = None
+    if len(sys.argv) == 6:
+        with open(sys.argv[4], encoding="utf-8") as f:
+            keep = set(line.split()[0] for _, line in zip(range(int(sys.argv[5])), f))
     base = {}
     order = []
     with open(base_path, encoding="utf-8") as f:
@@ -136,7 +145,8 @@ def main():
             extra[w] = prons
     tmp = out_path + ".tmp"
     with open(tmp, "w", encoding="utf-8") as out:
-        for word in sorted(set(order) | set(extra)):
+        words = set(order) if keep is None else (set(order) & (keep | vocab))
+        for word in sorted(words | set(extra)):
             prons = list(base.get(word, []))
             for p in extra.get(word, []):
                 if p not in prons:

@@ -60,9 +60,17 @@ check_install() {
   local metainfo=$prefix/share/metainfo/$id.metainfo.xml
   local mimexml=$prefix/share/mime/packages/$id.xml
   local f
-  for f in "$prefix/bin/varnelo" "$prefix/bin/varnelo-dicom"; do
+  for f in "$prefix/bin/varnelo" "$prefix/bin/varnelo-dicom" "$prefix/bin/varnelo-speech"; do
     [ -f "$f" ] && [ -x "$f" ] || fail "$f missing or not executable"
   done
+  # The installed programs find the dictation model beside them: one second
+  # of silence is dictated without an error, and without a phrase.
+  local heard
+  if command -v sox >/dev/null; then
+    sox -n -r 16000 -c 1 -b 16 "$scratch/quiet.wav" trim 0 1
+    heard=$(XDG_CONFIG_HOME=$scratch/config "$prefix/bin/varnelo-speech" transcribe "$scratch/quiet.wav" 2>&1) ||
+      fail "installed varnelo-speech does not dictate: $heard"
+  fi
   for f in "$desktop" "$metainfo" "$mimexml" "$prefix/share/icons/hicolor/scalable/apps/$id.svg"; do
     [ -s "$f" ] || fail "$f missing or empty"
   done
@@ -76,7 +84,7 @@ check_install() {
   # Nothing else lands in the prefix (libraries, headers, test programs).
   local stray
   stray=$(cd "$prefix" && find . -type f | sed 's#^\./##' |
-    grep -Ev "^(bin/varnelo|bin/varnelo-dicom|share/applications/$id\.desktop|share/metainfo/$id\.metainfo\.xml|share/mime/packages/$id\.xml|share/icons/hicolor/(scalable|[0-9]+x[0-9]+)/apps/$id\.(svg|png))$" || true)
+    grep -Ev "^(bin/varnelo|bin/varnelo-dicom|bin/varnelo-speech|share/varnelo/speech/radiology\.(lm\.bin|dict)|share/applications/$id\.desktop|share/metainfo/$id\.metainfo\.xml|share/mime/packages/$id\.xml|share/icons/hicolor/(scalable|[0-9]+x[0-9]+)/apps/$id\.(svg|png))$" || true)
   [ -z "$stray" ] || fail "unexpected files installed: $stray"
 
   # The launcher: valid, and everything it names is there.
@@ -109,7 +117,7 @@ check_install() {
   # The run-time packages cover every library the programs link.
   local runs pkg
   runs=$(run_packages)
-  for exe in "$prefix/bin/varnelo" "$prefix/bin/varnelo-dicom"; do
+  for exe in "$prefix/bin/varnelo" "$prefix/bin/varnelo-dicom" "$prefix/bin/varnelo-speech"; do
     for pkg in $(needed_packages "$exe"); do
       grep -qx -- "$pkg" <<<"$runs" || fail "$(basename "$exe") links a library of $pkg, not tagged run in scripts/deps.txt"
     done
@@ -141,7 +149,9 @@ check_deb() {
   # Contents: everything under /usr, the programs and the desktop files.
   local contents
   contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-  for f in ./usr/bin/varnelo ./usr/bin/varnelo-dicom "./usr/share/applications/$id.desktop" \
+  for f in ./usr/bin/varnelo ./usr/bin/varnelo-dicom ./usr/bin/varnelo-speech \
+           ./usr/share/varnelo/speech/radiology.lm.bin ./usr/share/varnelo/speech/radiology.dict \
+           "./usr/share/applications/$id.desktop" \
            "./usr/share/metainfo/$id.metainfo.xml" "./usr/share/mime/packages/$id.xml" \
            "./usr/share/icons/hicolor/scalable/apps/$id.svg" "./usr/share/icons/hicolor/48x48/apps/$id.png"; do
     grep -qx -- "$f" <<<"$contents" || fail "$f is not in the package"
