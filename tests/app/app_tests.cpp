@@ -121,7 +121,6 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Dir = QString::fromStdString(testgen::TempDir("app"));
         appfiles::TSpec CT;
         CT.Comment = "First line\r\nSecond \xE9t\xE9";
         Write("ct.dcm", appfiles::MakeCT(CT));
@@ -147,11 +146,8 @@ protected:
         Ui = W->Form();
     }
 
-    void TearDown() override
-    {
-        W.reset();
-        fs::remove_all(Dir.toStdString());
-    }
+    // The window goes before its folder.
+    void TearDown() override { W.reset(); }
 
     void Write(const QString& Name, const testgen::Bytes& B) { testgen::WriteFile(Path(Name).toStdString(), B); }
     QString Path(const QString& Name) const { return Dir + u'/' + Name; }
@@ -184,7 +180,8 @@ protected:
         EXPECT_FALSE(AnyMessageBoxVisible());
     }
 
-    QString Dir;
+    const testgen::TempDir Scratch{"app"};
+    const QString Dir = QString::fromStdString(Scratch.Path);
     std::unique_ptr<TOrvoScrivelUIform> W;
     Ui::TOrvoScrivelUIform* Ui = nullptr;
 };
