@@ -152,9 +152,14 @@ QImage BitmapToImage(dicom::TBitmap&& Bitmap)
     return Image;
 }
 
+QString StartPathArgument(const QStringList& Arguments)
+{
+    return Arguments.value(1);
+}
+
 // ---- the window -------------------------------------------------------------
 
-TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Parent)
+TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartPath, QWidget* Parent)
     : QMainWindow(Parent), ui((InitResources(), std::make_unique<Ui::TOrvoScrivelUIform>()))
 {
     ui->setupUi(this);
@@ -229,6 +234,8 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
     // it in view (queued, so the view has taken the change in first).
     connect(FTreeModel, &QFileSystemModel::layoutChanged, this, [this] { KeepTreeFolderInView(); }, Qt::QueuedConnection);
     connect(FTreeModel, &QFileSystemModel::rowsInserted, this, [this] { KeepTreeFolderInView(); }, Qt::QueuedConnection);
+    connect(FListModel, &QFileSystemModel::layoutChanged, this, [this] { KeepListItemInView(); }, Qt::QueuedConnection);
+    connect(FListModel, &QFileSystemModel::rowsInserted, this, [this] { KeepListItemInView(); }, Qt::QueuedConnection);
     connect(ui->ShellListView1, &QAbstractItemView::activated, this,
             [this](const QModelIndex& Index) { ListActivated(Index); });
     connect(ui->Label2, &QPushButton::clicked, this, [this] { Label2Click(ui->Label2); });
@@ -244,12 +251,20 @@ TOrvoScrivelUIform::TOrvoScrivelUIform(const QString& StartFolder, QWidget* Pare
 
     // The start folder is shown without a change notification: the window
     // starts as laid out, Save Comment enabled (it does nothing yet).
+    const QFileInfo Start(StartPath.isEmpty() ? QDir::currentPath() : StartPath);
+    const bool StartsOnItem = Start.exists() && !Start.isDir();
     FCreating = true;
-    OpenFolder(StartFolder.isEmpty() ? QDir::currentPath() : StartFolder);
+    if (!Start.exists())
+        OpenFolder(QDir::currentPath());
+    else
+        OpenFolder(StartsOnItem ? Start.absolutePath() : Start.absoluteFilePath());
     FCreating = false;
 
     CreatePopupMenu2();
     FormCreate(this);
+
+    if (StartsOnItem)
+        SelectStartItem(QDir::cleanPath(Start.absoluteFilePath()));
 }
 
 TOrvoScrivelUIform::~TOrvoScrivelUIform()
@@ -352,6 +367,33 @@ void TOrvoScrivelUIform::KeepTreeFolderInView()
         return;
     }
     ui->ShellTreeView1->scrollTo(Current, QAbstractItemView::PositionAtCenter);
+}
+
+// As a click on it: the list takes the focus and the item becomes its one
+// selection, whose change notification loads it.
+void TOrvoScrivelUIform::SelectStartItem(const QString& Path)
+{
+    const QModelIndex Item = FListModel->index(Path);
+    if (!Item.isValid() || Item.parent() != ui->ShellListView1->rootIndex())
+        return;
+    ui->ShellListView1->setFocus();
+    ui->ShellListView1->selectionModel()->setCurrentIndex(Item, QItemSelectionModel::ClearAndSelect
+                                                                    | QItemSelectionModel::Rows);
+    ui->ShellListView1->scrollTo(Item);
+    FListScrollPath = Path;
+    FListScrollClock.start();
+}
+
+void TOrvoScrivelUIform::KeepListItemInView()
+{
+    if (FListScrollPath.isEmpty())
+        return;
+    const QModelIndex Current = ui->ShellListView1->currentIndex();
+    if (FListScrollClock.elapsed() > 3000 || FListModel->filePath(Current) != FListScrollPath) {
+        FListScrollPath.clear();
+        return;
+    }
+    ui->ShellListView1->scrollTo(Current);
 }
 
 void TOrvoScrivelUIform::TreeCurrentChanged(const QModelIndex& Current)

@@ -57,12 +57,18 @@ void Unit1Initialization();
 // Wraps a bitmap in an image that owns it, without copying its pixels.
 QImage BitmapToImage(dicom::TBitmap&& Bitmap);
 
+// The path a start was given (the desktop passes the file opened): the first
+// argument after the program's name, empty without one; more are ignored.
+QString StartPathArgument(const QStringList& Arguments);
+
 class TOrvoScrivelUIform : public QMainWindow {
     Q_OBJECT
 public:
-    // Opens the tree and the list on StartFolder (the working folder when
-    // empty); nothing is selected in the list.
-    explicit TOrvoScrivelUIform(const QString& StartFolder = QString(), QWidget* Parent = nullptr);
+    // Opens the tree and the list on StartPath, relative to the working
+    // folder. A folder opens with nothing selected; anything else that exists
+    // opens its folder and is selected there as a click selects it, which
+    // loads it. Empty or missing: the working folder, nothing selected.
+    explicit TOrvoScrivelUIform(const QString& StartPath = QString(), QWidget* Parent = nullptr);
     ~TOrvoScrivelUIform() override;
 
     // Handlers, bound in the constructor.
@@ -149,6 +155,8 @@ private:
     void TreeCurrentChanged(const QModelIndex& Current);
     void ListActivated(const QModelIndex& Index);
     void KeepTreeFolderInView();
+    void KeepListItemInView();
+    void SelectStartItem(const QString& Path);
     int SelectedCount() const;
     void SetPanel3Height(int Height);
     void RememberLayout();
@@ -172,6 +180,8 @@ private:
     bool FCreating = false;
     QString FTreeScrollPath; // the folder to keep in view while the tree loads
     QElapsedTimer FTreeScrollClock;
+    QString FListScrollPath; // the start item, kept in view likewise
+    QElapsedTimer FListScrollClock;
     // The layout as the resize rule last left it.
     bool FLayoutReady = false;
     int FFormHeight = 0;

@@ -10,7 +10,8 @@ int main(int argc, char** argv)
     // The application object resets the C locale from the environment.
     InitStartupSettings();
     Unit1Initialization();
-    TOrvoScrivelUIform OrvoScrivelUIform;
+    // A file opened from the desktop comes as the one argument.
+    TOrvoScrivelUIform OrvoScrivelUIform(StartPathArgument(Application.arguments()));
     OrvoScrivelUIform.show();
     return Application.exec();
 }

@@ -217,9 +217,9 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TTracingApp App(argc, argv);
-    const QString Dir = QString::fromStdString(testgen::TempDir("bench-app"));
+    const testgen::TempDir Scratch("bench-app");
+    const QString Dir = QString::fromStdString(Scratch.Path);
     int Rc = SelectionToPreview(Dir);
     Rc = std::max(Rc, LargeFolder(Dir));
-    std::filesystem::remove_all(Dir.toStdString());
     return Rc;
 }

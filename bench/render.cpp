@@ -82,6 +82,18 @@ std::string MakeImage(const std::string& Dir, const char* Name, int Rows, int Co
     return File;
 }
 
+// A folder of its own that the run removes itself unless told to keep it.
+std::string MakeFolder(const std::string& Name)
+{
+    const char* Base = std::getenv("TMPDIR");
+    std::string Dir = std::string(Base != nullptr && *Base != '\0' ? Base : "/tmp") + "/varnelo-" + Name + "-XXXXXX";
+    if (::mkdtemp(Dir.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return Dir;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -92,7 +104,7 @@ int main(int argc, char** argv)
     }
     const std::string Tool = argv[1], Py = argv[2];
     const int Runs = argc > 3 ? std::atoi(argv[3]) : 21;
-    const std::string Dir = testgen::TempDir("bench-render");
+    const std::string Dir = MakeFolder("bench-render");
     const std::string Ct = MakeImage(Dir, "ct.dcm", 512, 512, 12, true);
     const std::string Dx = MakeImage(Dir, "radiograph.dcm", 2500, 2048, 14, false);
     const std::string Png = Dir + "/out.png";

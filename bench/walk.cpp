@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     }
     const std::string Tool = argv[1];
     const int Runs = argc > 2 ? std::atoi(argv[2]) : 21;
-    const std::string Dir = testgen::TempDir("bench-walk");
+    const testgen::TempDir Scratch("bench-walk");
+    const std::string& Dir = Scratch.Path;
 
     // 512 x 512 16-bit CT.
     DataSet Ct = HeaderElements();

@@ -44,9 +44,10 @@ bool Contains(const TBytes& Hay, const char* Needle)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
-    static const std::string Dir = fuzzing::ScratchFolder("varnelo-fuzz-writer");
-    static const std::string Source = Dir + "/source.dcm";
-    static const std::string Other = Dir + "/target.dcm";
+    // Static: removed as the program ends.
+    static const fuzzing::TScratchFolder Dir("varnelo-fuzz-writer");
+    static const std::string Source = Dir.Path() + "/source.dcm";
+    static const std::string Other = Dir.Path() + "/target.dcm";
 
     // Three ways to save, chosen by the input so a finding replays alike:
     // over the source itself, over an older file, or to a new name.

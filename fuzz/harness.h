@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,16 +65,32 @@ private:
 };
 
 // A private folder for files that must have real names (the comment writer
-// creates its target next to nothing else). Prefers /dev/shm.
-inline std::string ScratchFolder(const char* Name)
-{
-    const char* Base = std::getenv("VARNELO_FUZZ_TMP");
-    std::string Root = Base != nullptr ? Base : (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-    std::string Dir = Root + "/" + Name + "-XXXXXX";
-    if (::mkdtemp(Dir.data()) == nullptr)
-        Fail("mkdtemp");
-    return Dir;
-}
+// creates its target next to nothing else), removed with its files when the
+// object goes. Prefers /dev/shm.
+class TScratchFolder {
+public:
+    explicit TScratchFolder(const char* Name) : PathName(Make(Name)) {}
+    ~TScratchFolder()
+    {
+        std::error_code Ec;
+        std::filesystem::remove_all(PathName, Ec);
+    }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    const std::string& Path() const { return PathName; }
+
+private:
+    static std::string Make(const char* Name)
+    {
+        const char* Base = std::getenv("VARNELO_FUZZ_TMP");
+        std::string Root = Base != nullptr ? Base : (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+        std::string Dir = Root + "/" + Name + "-XXXXXX";
+        if (::mkdtemp(Dir.data()) == nullptr)
+            Fail("mkdtemp");
+        return Dir;
+    }
+    std::string PathName;
+};
 
 inline bool Exists(const std::string& Path)
 {

@@ -55,7 +55,8 @@ load-module module-remap-source source_name=varnelo_mic master=varnelo_pipe sour
 set-default-sink varnelo_out
 set-default-source varnelo_mic
 EOF
-    export XDG_RUNTIME_DIR="$dir/runtime" HOME="$dir/home" XDG_CONFIG_HOME="$dir/config" PULSE_SERVER="unix:$sock"
+    export XDG_RUNTIME_DIR="$dir/runtime" PULSE_RUNTIME_PATH="$dir/runtime" HOME="$dir/home" \
+      XDG_CONFIG_HOME="$dir/config" PULSE_SERVER="unix:$sock"
     # Foreground process of a background job, so its PID is ours to stop.
     pulseaudio -n -F "$dir/server.pa" --daemonize=no --exit-idle-time=-1 \
       --use-pid-file=no --disallow-exit --log-target=file:"$dir/pulse.log" </dev/null >/dev/null 2>&1 &
@@ -69,6 +70,7 @@ EOF
     {
       echo "PULSE_SERVER=unix:$sock"
       echo "XDG_RUNTIME_DIR=$dir/runtime"
+      echo "PULSE_RUNTIME_PATH=$dir/runtime"
       echo "HOME=$dir/home"
       echo "XDG_CONFIG_HOME=$dir/config"
       echo "VARNELO_MIC_FIFO=$fifo"

@@ -121,7 +121,6 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Dir = QString::fromStdString(testgen::TempDir("app"));
         appfiles::TSpec CT;
         CT.Comment = "First line\r\nSecond \xE9t\xE9";
         Write("ct.dcm", appfiles::MakeCT(CT));
@@ -147,11 +146,8 @@ protected:
         Ui = W->Form();
     }
 
-    void TearDown() override
-    {
-        W.reset();
-        fs::remove_all(Dir.toStdString());
-    }
+    // The window goes before its folder.
+    void TearDown() override { W.reset(); }
 
     void Write(const QString& Name, const testgen::Bytes& B) { testgen::WriteFile(Path(Name).toStdString(), B); }
     QString Path(const QString& Name) const { return Dir + u'/' + Name; }
@@ -184,7 +180,8 @@ protected:
         EXPECT_FALSE(AnyMessageBoxVisible());
     }
 
-    QString Dir;
+    const testgen::TempDir Scratch{"app"};
+    const QString Dir = QString::fromStdString(Scratch.Path);
     std::unique_ptr<TOrvoScrivelUIform> W;
     Ui::TOrvoScrivelUIform* Ui = nullptr;
 };
@@ -640,7 +637,115 @@ TEST_F(MainWindow, LayoutNamesAndStartState)
     EXPECT_TRUE(WaitFor([&] { return Names() == Sorted; })) << Names().join(u',').toStdString();
 }
 
+// What a start is given on its command line (a file opened from the desktop)
+// decides the folder shown and what is selected and loaded there.
+TEST_F(MainWindow, StartPathOpensItsFolderAndSelectsAFileAsAClickDoes)
+{
+    ASSERT_TRUE(QDir(Dir).mkdir(QStringLiteral("sub/deeper")));
+    appfiles::TSpec Inner;
+    Inner.Frames = 2;
+    testgen::WriteFile(Path(QStringLiteral("sub/inner.dcm")).toStdString(), appfiles::MakeCT(Inner));
+    const QString Working = QDir::currentPath();
+    struct TBack {
+        QString Folder;
+        ~TBack() { QDir::setCurrent(Folder); }
+    } Back{Working};
+
+    struct TCase {
+        const char* Name;
+        QString Argument;       // as given, relative ones from the working folder
+        QString WorkingFolder;  // made current before the start
+        QString Folder;         // the list shows
+        QString Selected;       // the one item selected, none when empty
+        QString Status;         // the file on display
+        QSize Preview;
+    };
+    const QSize CT(48, 64);
+    const std::vector<TCase> Cases = {
+        {"file", Path(QStringLiteral("ct.dcm")), Working, Dir, QStringLiteral("ct.dcm"), Path(QStringLiteral("ct.dcm")),
+         CT},
+        {"file in a folder below", Path(QStringLiteral("sub/inner.dcm")), Working, Path(QStringLiteral("sub")),
+         QStringLiteral("inner.dcm"), Path(QStringLiteral("sub/inner.dcm")), CT},
+        {"relative file", QStringLiteral("sub/deeper/../../multi.dcm"), Dir, Dir, QStringLiteral("multi.dcm"),
+         Path(QStringLiteral("multi.dcm")), CT},
+        {"file it cannot load", Path(QStringLiteral("notes.txt")), Working, Dir, QStringLiteral("notes.txt"), {}, {}},
+        {"file it refuses", Path(QStringLiteral("deflated.dcm")), Working, Dir, QStringLiteral("deflated.dcm"), {}, {}},
+        {"folder", Path(QStringLiteral("sub")), Working, Path(QStringLiteral("sub")), {}, {}, {}},
+        {"relative folder", QStringLiteral("sub/"), Dir, Path(QStringLiteral("sub")), {}, {}, {}},
+        {"missing path", Path(QStringLiteral("gone/ct.dcm")), Working, Working, {}, {}, {}},
+        {"nothing", {}, Dir, Dir, {}, {}, {}},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        W.reset();
+        ASSERT_TRUE(QDir::setCurrent(C.WorkingFolder));
+        W = std::make_unique<TOrvoScrivelUIform>(C.Argument);
+        QDir::setCurrent(Working);
+        Ui = W->Form();
+        W->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(W.get()));
+        auto* M = W->ListModel();
+        // Once the folder has been read and sorted the selection still holds.
+        ASSERT_TRUE(WaitFor([&] { return M->rowCount(Ui->ShellListView1->rootIndex()) > 0; }));
+        QTest::qWait(50);
+
+        EXPECT_EQ(W->ListFolder(), C.Folder);
+        EXPECT_EQ(W->TreeModel()->filePath(Ui->ShellTreeView1->currentIndex()), C.Folder);
+        QStringList Selected;
+        for (const QModelIndex& I : Ui->ShellListView1->selectionModel()->selectedRows())
+            Selected << I.data().toString();
+        EXPECT_EQ(Selected, C.Selected.isEmpty() ? QStringList() : QStringList{C.Selected});
+        if (!C.Selected.isEmpty()) {
+            EXPECT_EQ(Ui->ShellListView1->currentIndex().data().toString(), C.Selected);
+            EXPECT_TRUE(Ui->ShellListView1->viewport()->rect().intersects(
+                Ui->ShellListView1->visualRect(Ui->ShellListView1->currentIndex())));
+        }
+        EXPECT_EQ(W->StatusText(), C.Status);
+        if (C.Preview.isValid())
+            EXPECT_EQ(Ui->Image1->Picture().size(), C.Preview);
+        else
+            EXPECT_TRUE(Ui->Image1->Picture().isNull());
+        // Refused or not, a selected item went through the list's change
+        // notification, which disables Save Comment unless the load succeeds;
+        // without a selection the window is as at any start.
+        EXPECT_EQ(Ui->Label2->isEnabled(), C.Selected.isEmpty() || !C.Status.isEmpty());
+        EXPECT_EQ(ScreenCursor(), crDefault);
+        EXPECT_FALSE(AnyMessageBoxVisible());
+        if (C.Selected.isEmpty()) {
+            EXPECT_TRUE(Ui->RichEdit1->document()->isEmpty());
+            continue;
+        }
+
+        if (C.Status == Path(QStringLiteral("ct.dcm"))) {
+            EXPECT_EQ(Ui->Memo1->toPlainText(), QStringLiteral("First line\nSecond \u00E9t\u00E9"));
+        }
+
+        // The same as selecting it in the list afterwards.
+        const QString Summary = Ui->RichEdit1->toHtml(), Comment = Ui->Memo1->toPlainText();
+        const QImage Preview = Ui->Image1->Picture();
+        Ui->ShellListView1->selectionModel()->clearSelection();
+        ASSERT_TRUE(Ui->RichEdit1->document()->isEmpty());
+        const QModelIndex Again = M->index(C.Folder + u'/' + C.Selected);
+        Ui->ShellListView1->selectionModel()->select(Again, QItemSelectionModel::ClearAndSelect
+                                                                | QItemSelectionModel::Rows);
+        EXPECT_EQ(W->StatusText(), C.Status);
+        EXPECT_EQ(Ui->RichEdit1->toHtml(), Summary);
+        EXPECT_EQ(Ui->Memo1->toPlainText(), Comment);
+        EXPECT_EQ(Ui->Image1->Picture(), Preview);
+        EXPECT_EQ(Summary.isEmpty() || Ui->RichEdit1->document()->isEmpty(), C.Status.isEmpty());
+    }
+}
+
 // ---- pieces without the window ----------------------------------------------
+
+TEST(StartPathArgument, TheFirstArgumentAfterTheProgramOnly)
+{
+    EXPECT_EQ(StartPathArgument({QStringLiteral("varnelo")}), QString());
+    EXPECT_EQ(StartPathArgument({}), QString());
+    EXPECT_EQ(StartPathArgument({QStringLiteral("varnelo"), QStringLiteral("a b.dcm")}), QStringLiteral("a b.dcm"));
+    EXPECT_EQ(StartPathArgument({QStringLiteral("varnelo"), QStringLiteral("one"), QStringLiteral("two")}),
+              QStringLiteral("one"));
+}
 
 TEST(DicomDateToText, DottedAndPlainDatesAndFailures)
 {

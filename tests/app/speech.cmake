@@ -18,9 +18,11 @@ if(TARGET varnelo_app AND TARGET speech)
                    $<TARGET_FILE:app_speech_tests> --gtest_filter=AppSpeechMissingData.*)
   set_tests_properties(app.speech.MissingData PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
 
-  add_test(NAME app.speech.NoServer COMMAND $<TARGET_FILE:app_speech_tests> --gtest_filter=AppSpeechNoServer.*)
+  add_test(NAME app.speech.NoServer
+           COMMAND bash ${VARNELO_TEST_COMMON}/with-folder.sh XDG_CONFIG_HOME
+                   $<TARGET_FILE:app_speech_tests> --gtest_filter=AppSpeechNoServer.*)
   set_tests_properties(app.speech.NoServer PROPERTIES TIMEOUT 120 ENVIRONMENT
-    "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/app-speech-noserver-config")
+    "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen")
 endif()
 
 # Not a test: the window mid-reading and with the Configure menu open, for

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace testgen {
@@ -176,14 +179,37 @@ inline Bytes ReadFile(const std::string& Path)
     return Bytes(std::istreambuf_iterator<char>(I), std::istreambuf_iterator<char>());
 }
 
-// A fresh empty folder under the test's temporary directory.
-inline std::string TempDir(const std::string& Name)
-{
-    const char* Base = std::getenv("TMPDIR");
-    std::string Dir = std::string(Base ? Base : "/tmp") + "/varnelo-test-" + Name + "-XXXXXX";
-    if (mkdtemp(Dir.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    return Dir;
-}
+// A fresh empty folder under the test's temporary directory (or under Base),
+// removed with everything in it when the object goes, however the test ends.
+class TempDir {
+public:
+    explicit TempDir(const std::string& Name, const std::string& Base = std::string()) : Path(Make(Name, Base)) {}
+    ~TempDir()
+    {
+        std::error_code Ec, Other;
+        // Folders a test made read-only must be opened up to be removed.
+        for (auto It = std::filesystem::recursive_directory_iterator(Path, Ec);
+             !Ec && It != std::filesystem::recursive_directory_iterator(); It.increment(Ec))
+            if (It->is_directory(Other) && !It->is_symlink(Other))
+                std::filesystem::permissions(It->path(), std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add, Other);
+        std::filesystem::remove_all(Path, Other);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string Path;
+
+private:
+    static std::string Make(const std::string& Name, const std::string& Base)
+    {
+        const char* Env = std::getenv("TMPDIR");
+        const std::string Root = !Base.empty() ? Base : (Env != nullptr && *Env != '\0' ? Env : "/tmp");
+        std::string Dir = Root + "/varnelo-test-" + Name + "-XXXXXX";
+        if (mkdtemp(Dir.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed in " + Root);
+        return Dir;
+    }
+};
 
 } // namespace testgen

@@ -339,8 +339,8 @@ TEST(ElementStream, SkipToFirstFragment)
 TEST(ElementStream, PositionsBeyondFourGiB)
 {
     // A sparse file: an OB value of almost 4 GiB, then a second element.
-    const std::string Dir = testgen::TempDir("big");
-    const std::string Path = Dir + "/big.dcm";
+    const testgen::TempDir Dir("big");
+    const std::string Path = Dir.Path + "/big.dcm";
     const uint32_t Huge = 0xFFFFFF00u;
     {
         DataSet S(false, false);
@@ -362,8 +362,6 @@ TEST(ElementStream, PositionsBeyondFourGiB)
     EXPECT_EQ(Far.ValueOffset, 12 + static_cast<int64_t>(Huge) + 8);
     EXPECT_EQ(Far.ReadString(F), "Far^Away");
     EXPECT_EQ(F.Position(), F.Size());
-    ::unlink(Path.c_str());
-    ::rmdir(Dir.c_str());
 }
 
 TEST(Streams, ExactReadsAndCopies)
@@ -379,7 +377,8 @@ TEST(Streams, ExactReadsAndCopies)
     EXPECT_THROW(Out.CopyFrom(M, 4), EReadError);
 
     // File to file copy and a copy that runs past the end of the source.
-    const std::string Dir = testgen::TempDir("copy");
+    const testgen::TempDir Scratch("copy");
+    const std::string& Dir = Scratch.Path;
     Bytes Data(300000);
     for (size_t I = 0; I < Data.size(); ++I)
         Data[I] = static_cast<uint8_t>(I * 7);
@@ -400,9 +399,6 @@ TEST(Streams, ExactReadsAndCopies)
     EXPECT_TRUE(std::equal(B.begin() + 2, B.end(), Data.begin() + 5));
     EXPECT_THROW(TFileStream(Dir + "/missing", TFileStream::fmOpenRead), EFOpenError);
     EXPECT_THROW(TFileStream(Dir, TFileStream::fmOpenRead), EFOpenError);
-    for (const char* N : {"/a", "/b", "/c"})
-        ::unlink((Dir + N).c_str());
-    ::rmdir(Dir.c_str());
 }
 
 } // namespace

@@ -153,20 +153,14 @@ DataSet Summary(bool Implicit, bool Big, bool WithMetaUID)
 
 class LoaderFiles : public ::testing::Test {
 protected:
-    void SetUp() override { Dir = testgen::TempDir("loader"); }
-    void TearDown() override
-    {
-        for (const auto& F : Files)
-            ::unlink(F.c_str());
-        ::rmdir(Dir.c_str());
-    }
     std::string Write(const std::string& Name, const Bytes& B)
     {
         Files.push_back(Dir + "/" + Name);
         testgen::WriteFile(Files.back(), B);
         return Files.back();
     }
-    std::string Dir;
+    const testgen::TempDir Scratch{"loader"};
+    const std::string Dir = Scratch.Path;
     std::vector<std::string> Files;
 };
 

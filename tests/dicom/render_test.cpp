@@ -79,8 +79,9 @@ struct TResult {
 // seen to leave it alone.
 TResult Load(const Bytes& File)
 {
-    static const std::string Dir = testgen::TempDir("render");
-    const std::string Name = Dir + "/image.dcm";
+    // One folder for the whole program, removed as it ends.
+    static const testgen::TempDir Dir("render");
+    const std::string Name = Dir.Path + "/image.dcm";
     testgen::WriteFile(Name, File);
     TResult R;
     R.Bitmap.SetSize(3, 3, 24);

@@ -38,29 +38,13 @@ inline TResult Write(const std::string& Source, const std::string& Target, const
     return R;
 }
 
-// A scratch folder, removed with everything in it at the end.
-struct TTempFolder {
-    std::string Path;
-    explicit TTempFolder(const std::string& Name) : Path(testgen::TempDir("writer-" + Name)) {}
-    // In Base instead of the usual temporary folder.
-    TTempFolder(const std::string& Name, const std::string& Base) : Path(Base + "/varnelo-test-writer-" + Name + "-XXXXXX")
+// A scratch folder, removed with everything in it at the end; in Base
+// instead of the usual temporary folder when one is given.
+struct TTempFolder : testgen::TempDir {
+    explicit TTempFolder(const std::string& Name, const std::string& Base = std::string())
+        : TempDir("writer-" + Name, Base)
     {
-        if (::mkdtemp(Path.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed in " + Base);
     }
-    ~TTempFolder()
-    {
-        std::error_code Ec;
-        // Folders a test made read-only must be opened up to be removed.
-        for (auto It = std::filesystem::recursive_directory_iterator(Path, Ec);
-             It != std::filesystem::recursive_directory_iterator(); It.increment(Ec))
-            if (It->is_directory(Ec) && !It->is_symlink(Ec))
-                std::filesystem::permissions(It->path(), std::filesystem::perms::owner_all,
-                                             std::filesystem::perm_options::add, Ec);
-        std::filesystem::remove_all(Path, Ec);
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
 
     // Names in the folder (not below), sorted.
     std::vector<std::string> Names(const std::string& Sub = "") const

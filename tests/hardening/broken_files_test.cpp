@@ -275,9 +275,8 @@ const std::vector<TCase>& Cases()
 
 class BrokenFiles : public ::testing::TestWithParam<size_t> {
 protected:
-    void SetUp() override { Dir = testgen::TempDir("hardening"); }
-    void TearDown() override { std::filesystem::remove_all(Dir); }
-    std::string Dir;
+    const testgen::TempDir Scratch{"hardening"};
+    const std::string Dir = Scratch.Path;
 };
 
 std::string ExpectedError(const TCase& C)

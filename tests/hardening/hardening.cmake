@@ -17,10 +17,6 @@ target_compile_definitions(hardening_resources PRIVATE VARNELO_REGRESSIONS_DIR="
 add_test(NAME hardening.resources COMMAND hardening_resources)
 # Large frames on purpose: keep it from sharing the machine with itself.
 set_tests_properties(hardening.resources PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
-if(EXISTS /dev/shm)
-  # Its writes are synced; on disk that is time spent waiting, not working.
-  set_tests_properties(hardening.resources PROPERTIES ENVIRONMENT TMPDIR=/dev/shm)
-endif()
 
 # The fuzz harnesses as plain programs: every saved finding (and, for the
 # file-level targets, every test file and sample) replayed in any build.

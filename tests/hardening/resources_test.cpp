@@ -243,9 +243,8 @@ std::vector<TLoadCase> LoadCases()
 
 class ResourceBounds : public ::testing::Test {
 protected:
-    void SetUp() override { Dir = testgen::TempDir("resources"); }
-    void TearDown() override { std::filesystem::remove_all(Dir); }
-    std::string Dir;
+    const testgen::TempDir Scratch{"resources"};
+    const std::string Dir = Scratch.Path;
 };
 
 TEST_F(ResourceBounds, LoadsStayWithinHeapAndTime)

@@ -96,6 +96,8 @@ check_install() {
   local exe
   exe=$(key Exec); exe=${exe%% *}
   [ -x "$prefix/bin/$exe" ] || fail "Exec names '$exe', which is not installed"
+  # A file opened from a file manager reaches the program: one local path.
+  [ "$(key Exec)" = "$exe %f" ] || fail "Exec is '$(key Exec)', not '$exe %f'"
   [ -f "$prefix/share/icons/hicolor/scalable/apps/$(key Icon).svg" ] || fail "Icon names '$(key Icon)', which is not installed"
   local mimetype
   mimetype=$(key MimeType); mimetype=${mimetype%;}

@@ -29,11 +29,13 @@ if(TARGET speech)
 
   # No sound server at all, and missing engine data; each in a process of its
   # own (the synthesiser starts once per process), the service's settings in
-  # a folder of their own.
+  # a folder of their own that goes with the test.
   foreach(suite NoServer MissingData)
-    add_test(NAME speech.${suite} COMMAND $<TARGET_FILE:speech_noserver_tests> --gtest_filter=${suite}.*)
+    add_test(NAME speech.${suite}
+             COMMAND bash ${VARNELO_TEST_COMMON}/with-folder.sh XDG_CONFIG_HOME
+                     $<TARGET_FILE:speech_noserver_tests> --gtest_filter=${suite}.*)
     set_tests_properties(speech.${suite} PROPERTIES TIMEOUT 120 ENVIRONMENT
-      "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${suite}-config")
+      "PULSE_SERVER=unix:/nonexistent/varnelo-no-server;QT_QPA_PLATFORM=offscreen")
   endforeach()
 endif()
 
