@@ -1,7 +1,7 @@
 // Dictation accuracy and speed on recorded sentences; see bench/dictation.sh.
 //   bench_dictation SENTENCES.txt AUDIO [options]
 // AUDIO/VOICE/NNN.wav holds line NNN of SENTENCES.txt spoken by VOICE.
-// Options: --voices a,b,c  --general  --lm F --dict F --mix F --mix-weight W
+// Options: --voices a,b,c  --general  --lm F --dict F
 //          --set FLAG=VALUE  --latency N (real-time feeding of N sentences)
 //          --verbose (each sentence that came back wrong)
 #include "recoengine.h"
@@ -46,10 +46,8 @@ int main(int argc, char** argv) {
     else {
       args.removeFirst();
       if (a == "--voices") voices = v.split(',');
-      else if (a == "--lm") model.languageModel = v, model.mixModel.clear();
+      else if (a == "--lm") model.languageModel = v;
       else if (a == "--dict") model.dictionary = v;
-      else if (a == "--mix") model.mixModel = v;
-      else if (a == "--mix-weight") model.mixWeight = v.toDouble();
       else if (a == "--set") model.decoder[v.section('=', 0, 0)] = v.section('=', 1);
       else if (a == "--latency") latencyCount = v.toInt();
       else {
@@ -63,8 +61,7 @@ int main(int argc, char** argv) {
   const QStringList sentences = QString::fromUtf8(f.readAll()).split('\n');
   QString settings;
   for (auto it = model.decoder.begin(); it != model.decoder.end(); ++it) settings += " " + it.key() + "=" + it.value();
-  std::printf("model %s, general share %.2f%s\n", qPrintable(label), model.mixModel.isEmpty() ? 0.0 : model.mixWeight,
-              qPrintable(settings));
+  std::printf("model %s%s\n", qPrintable(label), qPrintable(settings));
   std::printf("%-8s %6s %6s %7s %6s\n", "voice", "words", "errors", "WER %", "RTF");
   int allWords = 0, allErrors = 0;
   for (const QString& voice : voices) {

@@ -19,9 +19,6 @@
 
 namespace {
 constexpr int kRate = 16000;
-// The general model's share in the shipped mix, chosen on our development set.
-constexpr double kGeneralShare = 0.2;
-constexpr const char* kDictation = "dictation";
 
 double CpuSeconds() {
   timespec ts{};
@@ -53,8 +50,6 @@ TRecoModel GeneralRecoModel() {
 TRecoModel ShippedRecoModel() {
   const QString dir = ShippedSpeechModelFolder();
   TRecoModel m = GeneralRecoModel();
-  m.mixModel = m.languageModel;
-  m.mixWeight = kGeneralShare;
   m.dictionary = dir + "/radiology.dict";
   m.languageModel = dir + "/radiology.lm.bin";
   return m;
@@ -67,11 +62,6 @@ TRecoModel RecoModelFromSettings() {
   m.acousticModel = s->value(kModelFolder, def.acousticModel).toString();
   m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
   m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
-  // Settings that name a language model of their own mix nothing in unless
-  // they say so.
-  const bool ownModel = s->contains(kModelLanguage) && m.languageModel != def.languageModel;
-  m.mixModel = s->value(kModelMix, ownModel ? QString() : def.mixModel).toString();
-  m.mixWeight = std::clamp(s->value(kModelMixWeight, def.mixWeight).toDouble(), 0.0, 1.0);
   m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
   return m;
 }
@@ -212,11 +202,8 @@ void TSpRecoEngine::CheckModel(const TRecoModel& m) const {
     throw ESpeechError(QStringLiteral("The speech recogniser's acoustic model was not found in ") + m.acousticModel);
   if (!QFileInfo(m.dictionary).isFile())
     throw ESpeechError(QStringLiteral("The speech recogniser's dictionary was not found: ") + m.dictionary);
-  for (const QString& lm : {m.languageModel, m.mixModel})
-    if (!lm.isEmpty() && !QFileInfo(lm).isFile())
-      throw ESpeechError(QStringLiteral("The speech recogniser's language model was not found: ") + lm);
-  if (m.languageModel.isEmpty())
-    throw ESpeechError(QStringLiteral("The speech recogniser has no language model"));
+  if (!QFileInfo(m.languageModel).isFile())
+    throw ESpeechError(QStringLiteral("The speech recogniser's language model was not found: ") + m.languageModel);
 }
 
 void TSpRecoEngine::Connect() {
@@ -294,31 +281,6 @@ const std::pair<const char*, const char*> kDecoderDefaults[] = {
     {"bestpath", "no"},
 };
 
-// Reads the language model, mixing the second one in where the model names
-// it. Words the user added go into each model before the two are joined: a
-// word added to a joined set afterwards never reaches the search.
-ngram_model_t* ReadLanguageModel(cmd_ln_t* config, logmath_t* lmath, const TRecoModel& m, const QStringList& added) {
-  const auto read = [&](const QString& path) -> ngram_model_t* {
-    ngram_model_t* lm = ngram_model_read(config, path.toLocal8Bit().constData(), NGRAM_AUTO, lmath);
-    // Weight 1: as likely as a word of the model's vocabulary on average.
-    for (const QString& w : added)
-      if (lm) ngram_model_add_word(lm, w.toUtf8().constData(), 1.0f);
-    return lm;
-  };
-  ngram_model_t* lm = read(m.languageModel);
-  if (!lm || m.mixModel.isEmpty() || m.mixWeight <= 0) return lm;
-  ngram_model_t* general = read(m.mixModel);
-  if (!general) {
-    ngram_model_free(lm);
-    return nullptr;
-  }
-  ngram_model_t* models[2] = {lm, general};
-  char name0[] = "radiology", name1[] = "general";
-  char* names[2] = {name0, name1};
-  const float32 weights[2] = {float32(1.0 - m.mixWeight), float32(m.mixWeight)};
-  // The set owns both models from here on.
-  return ngram_model_set_init(config, models, names, weights, 2);
-}
 }  // namespace
 
 void TSpRecoEngine::Load(const TRecoModel& m) {
@@ -328,7 +290,8 @@ void TSpRecoEngine::Load(const TRecoModel& m) {
   for (const auto& [k, v] : kDecoderDefaults) flags[k] = v;
   for (auto it = m.decoder.begin(); it != m.decoder.end(); ++it) flags[it.key()] = it.value();
   std::vector<QByteArray> args = {"varnelo-speech", "-hmm", m.acousticModel.toLocal8Bit(), "-dict",
-                                  m.dictionary.toLocal8Bit(), "-logfn", "/dev/null", "-vad_threshold", threshold};
+                                  m.dictionary.toLocal8Bit(), "-lm", m.languageModel.toLocal8Bit(),
+                                  "-logfn", "/dev/null", "-vad_threshold", threshold};
   for (auto it = flags.begin(); it != flags.end(); ++it) {
     args.push_back("-" + it.key().toLocal8Bit());
     args.push_back(it.value().toLocal8Bit());
@@ -338,35 +301,20 @@ void TSpRecoEngine::Load(const TRecoModel& m) {
   cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
   if (config) FDecoder = ps_init(config);
   if (config) cmd_ln_free_r(config);
-  if (FDecoder) {
-    FModel = m;
-    // Words the user added through the service's dialog.
+  if (!FDecoder) {
+    FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  } else {
+    if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
+    // Words the user added through the service's dialog; each also becomes a
+    // word of the language model, so it is heard in running speech.
     auto settings = OpenSpeechSettings();
     settings->beginGroup(kWordsGroup);
     for (const QString& w : settings->childKeys()) {
       const QByteArray word = w.toLower().toUtf8(), phones = settings->value(w).toString().toUtf8();
-      if (!phones.isEmpty() && ps_add_word(FDecoder, word.constData(), phones.constData(), FALSE) >= 0)
-        FAddedWords << QString::fromUtf8(word);
+      if (!phones.isEmpty()) ps_add_word(FDecoder, word.constData(), phones.constData(), TRUE);
     }
-    if (!SetDictationSearch() || ps_set_search(FDecoder, kDictation) < 0) {
-      ps_free(FDecoder);
-      FDecoder = nullptr;
-    }
-  }
-  if (!FDecoder) {
-    FLoadError = QStringLiteral("The speech recogniser could not load its model");
-  } else {
-    FDefaultSearch = kDictation;
   }
   FLoadedPromise.set_value();
-}
-
-bool TSpRecoEngine::SetDictationSearch() {
-  ngram_model_t* lm = ReadLanguageModel(ps_get_config(FDecoder), ps_get_logmath(FDecoder), FModel, FAddedWords);
-  if (!lm) return false;
-  const bool ok = ps_set_lm(FDecoder, kDictation, lm) >= 0;
-  ngram_model_free(lm);  // the search keeps its own reference
-  return ok;
 }
 
 void TSpRecoEngine::WaitLoaded() {
@@ -529,13 +477,7 @@ void TSpRecoEngine::AddWord(const QString& word, const QString& phones) {
   const int rc = Call<int>([this, w, p] {
     const bool wasIn = FInUtterance;
     if (FInUtterance) EndPhrase(true);
-    int r = ps_add_word(FDecoder, w.constData(), p.constData(), FALSE);
-    if (r >= 0) {
-      // The dictation search is built again with the word in its model.
-      FAddedWords << QString::fromUtf8(w);
-      const QByteArray current = ps_get_search(FDecoder) ? ps_get_search(FDecoder) : kDictation;
-      if (!SetDictationSearch() || ps_set_search(FDecoder, current.constData()) < 0) r = -1;
-    }
+    const int r = ps_add_word(FDecoder, w.constData(), p.constData(), TRUE);
     if (wasIn) {
       ps_start_utt(FDecoder);
       FInUtterance = true;

@@ -24,10 +24,6 @@ struct ps_decoder_s;
 
 struct TRecoModel {
   QString acousticModel, dictionary, languageModel;
-  // A second language model mixed into the first at run time (linear
-  // interpolation, mixWeight its share); none when empty.
-  QString mixModel;
-  double mixWeight = 0;
   int sensitivity = 50;  // 0..100
   // Decoder flags over the service's own choices, without the leading dash
   // ("lw" = "9"): for measuring settings, not for users.
@@ -37,7 +33,7 @@ TRecoModel RecoModelFromSettings();
 // Where the shipped dictation model lives (the radiology language model and
 // its dictionary), beside the program: <prefix>/share/varnelo/speech.
 QString ShippedSpeechModelFolder();
-TRecoModel ShippedRecoModel();   // the radiology model, mixed with the general one
+TRecoModel ShippedRecoModel();   // the radiology model
 TRecoModel GeneralRecoModel();   // the acoustic model's own general English model
 // The input device the settings name, else the system's default, else the
 // first one listed; a null device when there is none.
@@ -97,7 +93,6 @@ private:
   void Run();
   void Load(const TRecoModel& m);
   void CheckModel(const TRecoModel& m) const;
-  bool SetDictationSearch();
   void Decode(std::vector<short> samples);
   void EndPhrase(bool flush);
 
@@ -105,8 +100,6 @@ private:
   ps_decoder_s* FDecoder = nullptr;
   QString FLoadError;
   QByteArray FDefaultSearch;
-  TRecoModel FModel;
-  QStringList FAddedWords;
   bool FInUtterance = false, FInSpeech = false;
   qint64 FSamples = 0, FPhraseStart = 0;
   double FCpu = 0;

@@ -271,7 +271,7 @@ void EngineProperties(QWidget* parent, const QString& title) {
   auto* lm = new QLineEdit(m.languageModel, d.get());
   lm->setObjectName("LanguageModel");
   const auto same = [&](const TRecoModel& a) {
-    return m.dictionary == a.dictionary && m.languageModel == a.languageModel && m.mixModel == a.mixModel;
+    return m.dictionary == a.dictionary && m.languageModel == a.languageModel;
   };
   choice->setCurrentIndex(same(shipped) ? 0 : same(general) ? 1 : 2);
   // Picking a shipped model fills in its files; editing a file makes it another.
@@ -306,12 +306,10 @@ void EngineProperties(QWidget* parent, const QString& title) {
     s->setValue(kSensitivity, sens->value());
     if (choice->currentIndex() == 0) {
       // The shipped model follows the installation, wherever it moves.
-      for (const char* key : {kModelDictionary, kModelLanguage, kModelMix, kModelMixWeight}) s->remove(key);
+      for (const char* key : {kModelDictionary, kModelLanguage}) s->remove(key);
     } else {
       s->setValue(kModelDictionary, dict->text());
       s->setValue(kModelLanguage, lm->text());
-      s->setValue(kModelMix, QString());
-      s->remove(kModelMixWeight);
     }
   }
 }

@@ -18,7 +18,5 @@ inline constexpr const char* kInputVolume = "Audio/InputVolume";        // 0..10
 inline constexpr const char* kModelFolder = "Engine/AcousticModel";
 inline constexpr const char* kModelDictionary = "Engine/Dictionary";
 inline constexpr const char* kModelLanguage = "Engine/LanguageModel";
-inline constexpr const char* kModelMix = "Engine/MixModel";               // empty: none
-inline constexpr const char* kModelMixWeight = "Engine/MixWeight";        // 0..1
 inline constexpr const char* kSensitivity = "Engine/Sensitivity";       // 0..100
 inline constexpr const char* kWordsGroup = "Words";                     // word = pronunciation

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the dictation model from the corpus script:
-#   build-model.sh OUTDIR BASE.dict
+#   build-model.sh OUTDIR BASE.dict GENERAL.lm.bin RANKWORDS
 # OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin and radiology.dict.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-out=$1 base=$2
+out=$1 base=$2 general=$3 rankwords=$4
+# The general model's commonest words and their share of every probability,
+# chosen on our development sentences (bench/dictation.cpp).
+general_words=${GENERAL_WORDS:-20000} general_share=${GENERAL_SHARE:-0.02}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -15,10 +18,12 @@ export IRSTLM=/usr/lib/irstlm PATH=/usr/lib/irstlm/bin:$PATH
 add-start-end.sh < "$work/corpus.txt" > "$work/corpus.se"
 build-lm.sh -i "$work/corpus.se" -n 3 -o "$work/lm.ilm.gz" -k 1 -s improved-kneser-ney -t "$work/stat" > "$work/build-lm.log" 2>&1 ||
   { cat "$work/build-lm.log" >&2; exit 1; }
-compile-lm "$work/lm.ilm.gz" --text=yes "$work/radiology.arpa" > /dev/null
+compile-lm "$work/lm.ilm.gz" --text=yes "$work/corpus.arpa" > /dev/null
+"$rankwords" "$general" "$base" > "$work/ranked.txt"
+"$python" "$here/mixlm.py" "$work/corpus.arpa" "$work/ranked.txt" "$general_words" "$general_share" "$work/radiology.arpa"
 sphinx_lm_convert -i "$work/radiology.arpa" -o "$work/radiology.lm.bin" > "$work/convert.log" 2>&1 ||
   { cat "$work/convert.log" >&2; exit 1; }
-"$python" "$here/pronounce.py" "$base" "$work/corpus.txt" "$work/radiology.dict"
+"$python" "$here/pronounce.py" "$base" "$work/corpus.txt" "$work/radiology.dict" "$work/ranked.txt" "$general_words"
 for f in corpus.txt radiology.arpa radiology.lm.bin radiology.dict; do
   mv -f "$work/$f" "$out/$f"
 done

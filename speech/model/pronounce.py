@@ -10,9 +10,10 @@ commonest of them are kept beside the corpus words: every word in the
 dictionary is one the recogniser may hear, and rare ones it can mistake a
 radiology term for cost more than they bring.
 
-A few words get a spelling of their own (OWN below): letter names that
-the letter-to-sound rules would read as a word, and terms whose stress the
-rules get audibly wrong.
+A few words get pronunciations of their own (OWN below), beside what the
+rules or the base dictionary give: letter names that the rules would read as
+a word, and terms whose vowels or stress the rules or the base get audibly
+wrong, as a radiologist says them.
 """
 import os
 import re
@@ -36,8 +37,11 @@ LETTERS = {
 }
 SPELLED = {"acl", "copd", "gi", "kub", "mrcp", "ct", "mri", "pa", "dvt", "ivc", "svc", "mca", "ica", "cbd"}
 
-# Words with a pronunciation of their own: added beside what the base has.
+# Words with pronunciations of their own, added beside the others.
 OWN = {
+    "ureter": ["Y UH R IY T ER", "Y ER IY T ER"],
+    "ureters": ["Y UH R IY T ER Z", "Y ER IY T ER Z"],
+    "atelectatic": ["AE T AH L EH K T AE T IH K"],
     "hilar": ["HH AY L ER"],
     "hilum": ["HH AY L AH M"],
     "picc": ["P IH K"],
@@ -125,7 +129,7 @@ def main():
     with open(corpus_path, encoding="utf-8") as f:
         for line in f:
             vocab.update(line.split())
-    missing = sorted(w for w in vocab if w not in base and w not in OWN)
+    missing = sorted(w for w in vocab if w not in base)
     # The rules know no apostrophes: "morison's" is "morison" and a Z.
     stems = {w: w.replace("'s", "") for w in missing}
     lts = festival_lookup(sorted(set(stems.values())))
@@ -135,6 +139,8 @@ def main():
             extra[w] = [" ".join(LETTERS[c] for c in w if c in LETTERS)]
             continue
         p = lts.get(stems[w])
+        if not p and w in OWN:
+            continue
         if not p:
             sys.exit("no pronunciation for the corpus word: " + w)
         if w.endswith("'s"):
@@ -142,7 +148,7 @@ def main():
         extra[w] = [p]
     for w, prons in OWN.items():
         if w in vocab:
-            extra[w] = prons
+            extra[w] = extra.get(w, []) + [p for p in prons if p not in extra.get(w, [])]
     tmp = out_path + ".tmp"
     with open(tmp, "w", encoding="utf-8") as out:
         words = set(order) if keep is None else (set(order) & (keep | vocab))

@@ -20,7 +20,7 @@ int Usage() {
                "    --raw prints the recogniser's words without spoken punctuation replaced.\n"
                "  Model options, for measurements (default: the dictation settings):\n"
                "    --general          the acoustic model's general English language model\n"
-               "    --lm FILE --dict FILE --mix FILE --mix-weight W\n"
+               "    --lm FILE --dict FILE\n"
                "    --set FLAG=VALUE   a decoder flag (lw, wip, beam, fwdflat, ...)\n");
   return 2;
 }
@@ -44,10 +44,8 @@ int main(int argc, char** argv) {
     try {
       if (a == "--raw") raw = true;
       else if (a == "--general") model = GeneralRecoModel();
-      else if (a == "--lm") model.languageModel = value(), model.mixModel.clear();
+      else if (a == "--lm") model.languageModel = value();
       else if (a == "--dict") model.dictionary = value();
-      else if (a == "--mix") model.mixModel = value();
-      else if (a == "--mix-weight") model.mixWeight = value().toDouble();
       else if (a == "--set") {
         const QString kv = value();
         const int eq = kv.indexOf('=');
