@@ -103,8 +103,8 @@ int DecodeRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TSample
         return Code == 0 ? JERR_UNKNOWN_MARKER : Code;
     }
     jpeg_create_decompress(&Info);
-    // The same bound as the 8-bit branch on what a progressive or
-    // multi-scan stream may have the library hold as coefficients.
+    // The 8-bit branch's bound on what the library may hold, for what it is
+    // worth here (see below).
     Info.mem->max_memory_to_use = static_cast<long>(kMaxFrameBytes / 2);
     Source.next_input_byte = Stream;
     Source.bytes_in_buffer = Count;
@@ -131,6 +131,19 @@ int DecodeRows(const uint8_t* Stream, size_t Count, bool Grey, bool Rgb, TSample
     if (uint64_t(Info.output_width) * Info.output_height * Components * 2 > kMaxFrameBytes) {
         jpeg_destroy_decompress(&Info);
         return JERR_IMAGE_TOO_BIG;
+    }
+    // Nor does this library honour max_memory_to_use (it says yes to every
+    // request): the coefficients that a progressive or multi-scan stream
+    // has it hold for the whole image are bounded here, as libjpeg-turbo
+    // bounds them in the 8-bit branch.
+    if (jpeg_has_multiple_scans(&Info)) {
+        uint64_t Coefficients = 0;
+        for (int C = 0; C < Info.num_components; ++C)
+            Coefficients += uint64_t(Info.comp_info[C].width_in_data_units) * Info.comp_info[C].height_in_data_units * DCTSIZE2;
+        if (Coefficients * sizeof(JCOEF) > kMaxFrameBytes / 2) {
+            jpeg_destroy_decompress(&Info);
+            return JERR_OUT_OF_MEMORY;
+        }
     }
     jpeg_start_decompress(&Info);
     const uint64_t Width = Info.output_width, Height = Info.output_height;
