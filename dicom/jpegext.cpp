@@ -140,6 +140,39 @@ struct TOpenJPEG {
 
 } // namespace
 
+namespace {
+
+// Where the first frame header (a JPEG-LS one included) of a JPEG stream
+// starts, after the tables and comments before it; N when the stream has
+// none before its first scan or is not JPEG.
+size_t FindFrameHeader(const uint8_t* S, size_t N)
+{
+    if (N < 4 || S[0] != 0xFF || S[1] != 0xD8)
+        return N;
+    size_t P = 2;
+    while (P + 1 < N) {
+        if (S[P] != 0xFF)
+            return N;
+        const uint8_t M = S[P + 1];
+        if (M == 0xFF) { // fill byte
+            ++P;
+            continue;
+        }
+        if (M == 0xF7 || IsFrameHeader(M))
+            return P;
+        if (M == 0xDA || M == 0xD9 || P + 3 >= N)
+            return N;
+        if (M == 0x01 || (M >= 0xD0 && M <= 0xD7)) {
+            P += 2;
+            continue;
+        }
+        P += 2 + (static_cast<size_t>(S[P + 2]) << 8 | S[P + 3]);
+    }
+    return N;
+}
+
+} // namespace
+
 TStreamKind ClassifyStream(const uint8_t* S, size_t N)
 {
     if (N >= 4 && S[0] == 0xFF && S[1] == 0x4F && S[2] == 0xFF && S[3] == 0x51)
@@ -147,33 +180,18 @@ TStreamKind ClassifyStream(const uint8_t* S, size_t N)
     static const uint8_t JP2[12] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
     if (N >= 12 && std::memcmp(S, JP2, 12) == 0)
         return skJPEG2000;
-    if (N < 4 || S[0] != 0xFF || S[1] != 0xD8)
+    const size_t P = FindFrameHeader(S, N);
+    if (P >= N)
         return skOther;
-    // Segments up to the first frame header.
-    size_t P = 2;
-    while (P + 1 < N) {
-        if (S[P] != 0xFF)
-            return skOther;
-        const uint8_t M = S[P + 1];
-        if (M == 0xFF) { // fill byte
-            ++P;
-            continue;
-        }
-        if (M == 0xF7)
-            return skJPEGLS;
-        if (M == 0xC3)
-            return skLossless;
-        if (IsFrameHeader(M))
-            return skJPEG;
-        if (M == 0xDA || M == 0xD9 || P + 3 >= N)
-            return skOther;
-        if (M == 0x01 || (M >= 0xD0 && M <= 0xD7)) {
-            P += 2;
-            continue;
-        }
-        P += 2 + (static_cast<size_t>(S[P + 2]) << 8 | S[P + 3]);
-    }
-    return skOther;
+    const uint8_t M = S[P + 1];
+    return M == 0xF7 ? skJPEGLS : M == 0xC3 ? skLossless : skJPEG;
+}
+
+int FramePrecision(const uint8_t* S, size_t N)
+{
+    // Marker, length, then the sample precision.
+    const size_t P = FindFrameHeader(S, N);
+    return P < N && N - P > 4 ? S[P + 4] : 0;
 }
 
 TCompressionKind FrameCompression(const TDICOMattribute& FirstFragment, const TransferSyntaxState& TS)

@@ -22,6 +22,10 @@ enum TStreamKind : uint8_t {
 // stream, or the signature of a JPEG 2000 codestream or JP2 file.
 TStreamKind ClassifyStream(const uint8_t* Stream, size_t Size);
 
+// The sample precision in the first frame header of a JPEG stream (8 or 12
+// for DCT streams), or 0 when the stream shows none.
+int FramePrecision(const uint8_t* Stream, size_t Size);
+
 // The compression kind frame 1 needs, from the start of its first fragment
 // (FirstFragment as SkipToFirstFragment leaves it): under a JPEG syntax a
 // JPEG-LS, JPEG 2000, lossless or other JPEG stream is what it is, whatever

@@ -53,7 +53,11 @@ std::vector<uint32_t> LoadPaletteColourTable(const TData28& Data, const Transfer
 
 // Decodes a whole JPEG stream into Bitmap at the stream's own size: 8-bit
 // indexed with the grey table for the two greyscale codes, 24-bit
-// otherwise. Raises EJPEGError("JPEG error #N") when libjpeg refuses it.
-void DecodeJPEGToBitmap(const uint8_t* Stream, size_t Count, TPhotometric Photometric, TBitmap& Bitmap);
+// otherwise. 8-bit samples are drawn as they are; 12-bit ones (by the
+// stream's frame header) are stretched over the frame's own range like
+// uncompressed samples, as 12-bit two's complement with Signed. Raises
+// EJPEGError("JPEG error #N") when the library refuses the stream.
+void DecodeJPEGToBitmap(const uint8_t* Stream, size_t Count, TPhotometric Photometric, TBitmap& Bitmap,
+                        bool Signed = false);
 
 } // namespace dicom

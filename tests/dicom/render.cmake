@@ -9,3 +9,7 @@ add_test(NAME render_interop
          COMMAND ${VARNELO_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/../interop/render_reference.py
                  --tool $<TARGET_FILE:varnelo-dicom>)
 set_tests_properties(render_interop PROPERTIES TIMEOUT 300)
+# 12-bit streams for the tests come from the decoder's own library.
+target_sources(render_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/jpeg12_encoder.cpp)
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/jpeg12_encoder.cpp PROPERTIES INCLUDE_DIRECTORIES ${IJG12_INCLUDE_DIR})
+target_link_libraries(render_test PRIVATE ${IJG12_LIBRARY})

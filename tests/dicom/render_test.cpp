@@ -4,6 +4,9 @@
 #include "extrout.h"
 
 #include "dicomgen.h"
+#include "greyscale.h"
+#include "jpeg12_encoder.h"
+#include "jpegext.h"
 
 #include <gtest/gtest.h>
 
@@ -745,19 +748,23 @@ TBitmap PlainDecode(const Bytes& Stream, bool Grey, bool Rgb, int& Code)
 TEST(RenderJPEG, DataThatStopsEarlyGivesLibjpegsOwnPicture)
 {
     const auto Noise = [](int X, int Y, int K) { return static_cast<uint8_t>((X * 37 + Y * 11 + K * 91 + (X * Y) % 7) % 256); };
+    const auto Noise12 = [](int X, int Y, int K) { return static_cast<uint16_t>((X * 517 + Y * 131 + K * 1091 + (X * Y) % 97) % 4096); };
     const struct {
         const char* Name;
-        int Components, H, V;
+        int Bits, Components, H, V;
         TPhotometric Photometric;
     } Kinds[] = {
-        {"grey", 1, 1, 1, pmMonochrome2},
-        {"colour 4:2:0", 3, 2, 2, pmYBRFull422},
-        {"colour 4:2:2", 3, 2, 1, pmYBRFull422},
-        {"colour 4:4:4", 3, 1, 1, pmYBRFull422},
-        {"colour as R, G, B", 3, 0, 0, pmRGB},
+        {"grey", 8, 1, 1, 1, pmMonochrome2},
+        {"colour 4:2:0", 8, 3, 2, 2, pmYBRFull422},
+        {"colour 4:2:2", 8, 3, 2, 1, pmYBRFull422},
+        {"colour 4:4:4", 8, 3, 1, 1, pmYBRFull422},
+        {"colour as R, G, B", 8, 3, 0, 0, pmRGB},
+        {"12-bit grey", 12, 1, 1, 1, pmMonochrome2},
+        {"12-bit colour 4:2:0", 12, 3, 2, 2, pmYBRFull},
     };
     for (const auto& K : Kinds) {
-        const Bytes Stream = MakeJPEG(72, 400, K.Components, Noise, K.H, K.V);
+        const Bytes Stream = K.Bits == 12 ? testgen::MakeJPEG12(72, 400, K.Components, Noise12)
+                                          : MakeJPEG(72, 400, K.Components, Noise, K.H, K.V);
         const bool Grey = K.Components == 1;
         for (double At : {0.05, 0.3, 0.71}) {
             const size_t Cut = static_cast<size_t>(Stream.size() * At);
@@ -774,7 +781,16 @@ TEST(RenderJPEG, DataThatStopsEarlyGivesLibjpegsOwnPicture)
             for (const auto& D : Damaged) {
                 SCOPED_TRACE(std::string(K.Name) + ", " + D.How + " at " + std::to_string(At));
                 int WantCode = 0;
-                const TBitmap Want = PlainDecode(D.Data, Grey, K.Photometric == pmRGB, WantCode);
+                TBitmap Want;
+                if (K.Bits == 12) {
+                    // The library's own samples, through the same stretch.
+                    std::vector<uint16_t> Samples;
+                    WantCode = testgen::PlainDecodeJPEG12(D.Data, Grey, Samples);
+                    if (WantCode == 0)
+                        StretchToBitmap(Samples.data(), 72, 400, K.Components, K.Photometric, false, Want);
+                } else {
+                    Want = PlainDecode(D.Data, Grey, K.Photometric == pmRGB, WantCode);
+                }
                 TBitmap Got;
                 if (WantCode != 0) {
                     // A marker libjpeg does not know fails the whole decode.
@@ -793,6 +809,101 @@ TEST(RenderJPEG, DataThatStopsEarlyGivesLibjpegsOwnPicture)
             }
         }
     }
+}
+
+// 12-bit samples, whatever the syntax: the stream's own size, stretched over
+// the frame's own range as uncompressed samples are.
+TEST(RenderJPEG, TwelveBitStreamsAreStretchedOverTheirOwnRange)
+{
+    const struct {
+        const char* Name;
+        int Components;
+        bool Progressive;
+        TPhotometric Photometric;
+        bool Signed;
+    } Cases[] = {
+        {"extended MONOCHROME2", 1, false, pmMonochrome2, false},
+        {"progressive MONOCHROME2", 1, true, pmMonochrome2, false},
+        {"extended MONOCHROME1", 1, false, pmMonochrome1, false},
+        {"signed, two's complement in 12 bits", 1, false, pmMonochrome2, true},
+        {"progressive RGB", 3, true, pmRGB, false},
+        {"extended YBR_FULL", 3, false, pmYBRFull, false},
+    };
+    const int W = 45, H = 30;
+    // 300 to 3860; chroma the same everywhere, so subsampling loses nothing.
+    const auto Value = [](int X, int Y, int K) { return 300 + X * 50 + Y * 40 + K * 100; };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const int Offset = C.Signed ? 2048 : 0;
+        const Bytes Stream = testgen::MakeJPEG12(
+            W, H, C.Components, [&](int X, int Y, int K) { return static_cast<uint16_t>((Value(X, Y, K) - Offset) & 0x0FFF); },
+            C.Progressive);
+        EXPECT_EQ(FramePrecision(Stream.data(), Stream.size()), 12);
+        TBitmap B;
+        DecodeJPEGToBitmap(Stream.data(), Stream.size(), C.Photometric, B, C.Signed);
+        ASSERT_EQ(B.Width(), W);
+        ASSERT_EQ(B.Height(), H);
+        ASSERT_EQ(B.BitsPerPixel(), C.Components == 1 ? 8 : 24);
+        if (C.Components == 1)
+            EXPECT_EQ(B.ColourTable()[0], Grey(C.Photometric == pmMonochrome1 ? 255 : 0));
+        const int Lo = Value(0, 0, 0), Hi = Value(W - 1, H - 1, C.Components - 1);
+        int Worst = 0, Darkest = 255, Brightest = 0;
+        for (int Y = 0; Y < H; ++Y)
+            for (int X = 0; X < W; ++X)
+                for (int K = 0; K < C.Components; ++K) {
+                    const int Got = B.Row(Y)[X * C.Components + K];
+                    Worst = std::max(Worst, std::abs(Got - MulDiv(Value(X, Y, K) - Lo, 255, Hi - Lo)));
+                    Darkest = std::min(Darkest, Got);
+                    Brightest = std::max(Brightest, Got);
+                }
+        EXPECT_LE(Worst, 2);
+        EXPECT_EQ(Darkest, 0) << "the frame's own minimum";
+        EXPECT_EQ(Brightest, 255) << "the frame's own maximum";
+    }
+}
+
+// The decoder follows the stream's frame header: a 12-bit stream under the
+// baseline UID is drawn, an 8-bit one under the extended UID too.
+TEST(RenderJPEG, DecoderIsChosenByTheFrameHeaderNotTheSyntax)
+{
+    const Bytes Eight = MakeJPEG(24, 16, 1, [](int X, int, int) { return static_cast<uint8_t>(X * 10); });
+    const Bytes Twelve = testgen::MakeJPEG12(24, 16, 1, [](int X, int, int) { return static_cast<uint16_t>(X * 170); });
+    const Bytes Progressive =
+        testgen::MakeJPEG12(24, 16, 1, [](int X, int, int) { return static_cast<uint16_t>(X * 170); }, true);
+    const struct {
+        const char* Name;
+        const Bytes& Stream;
+        const char* Syntax;
+        int Precision, BitsAllocated;
+    } Cases[] = {
+        {"8-bit, baseline", Eight, testgen::kJPEGBaseline, 8, 8},
+        {"8-bit, extended", Eight, "1.2.840.10008.1.2.4.51", 8, 8},
+        {"12-bit, extended", Twelve, "1.2.840.10008.1.2.4.51", 12, 16},
+        {"12-bit, labelled baseline", Twelve, testgen::kJPEGBaseline, 12, 16},
+        {"12-bit progressive", Progressive, "1.2.840.10008.1.2.4.55", 12, 16},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        EXPECT_EQ(FramePrecision(C.Stream.data(), C.Stream.size()), C.Precision);
+        DataSet S(false, false);
+        S.US(0x0028, 0x0002, 1);
+        S.Add(0x0028, 0x0004, "CS", "MONOCHROME2");
+        S.US(0x0028, 0x0010, 16);
+        S.US(0x0028, 0x0011, 24);
+        S.US(0x0028, 0x0100, static_cast<uint16_t>(C.BitsAllocated));
+        S.US(0x0028, 0x0101, static_cast<uint16_t>(C.Precision));
+        S.US(0x0028, 0x0102, static_cast<uint16_t>(C.Precision - 1));
+        S.Encapsulated({C.Stream});
+        const TResult R = Load(testgen::Part10(C.Syntax, S));
+        ASSERT_TRUE(R.Loaded);
+        ASSERT_EQ(R.Bitmap.Width(), 24);
+        ASSERT_EQ(R.Bitmap.BitsPerPixel(), 8);
+        EXPECT_LE(R.Bitmap.Row(8)[0], 2);
+        EXPECT_GE(R.Bitmap.Row(8)[23], 229);
+    }
+    const Bytes NotJPEG = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(FramePrecision(NotJPEG.data(), NotJPEG.size()), 0);
+    EXPECT_EQ(FramePrecision(Twelve.data(), 20), 0) << "cut before the frame header";
 }
 
 TEST(RenderJPEG, StreamsDecodeAtTheirOwnSize)
@@ -837,6 +948,24 @@ TEST(RenderJPEG, StreamsDecodeAtTheirOwnSize)
 TEST(RenderJPEG, BrokenStreamsRaiseWithTheLibraryNumber)
 {
     const Bytes Good = MakeJPEG(8, 8, 1, [](int X, int, int) { return static_cast<uint8_t>(X); });
+    const Bytes Good12 = testgen::MakeJPEG12(8, 8, 1, [](int X, int, int) { return static_cast<uint16_t>(X * 500); });
+    // A 12-bit frame header (SOF1 here) claiming Height x Width.
+    const auto Claiming = [&](uint16_t Height, uint16_t Width, bool Progressive) {
+        Bytes S = testgen::MakeJPEG12(16, 16, 1, [](int X, int, int) { return static_cast<uint16_t>(X * 200); }, Progressive);
+        for (size_t P = 2; P + 9 < S.size(); P += 2 + (size_t(S[P + 2]) << 8 | S[P + 3]))
+            if (S[P + 1] == 0xC1 || S[P + 1] == 0xC2) {
+                S[P + 5] = uint8_t(Height >> 8), S[P + 6] = uint8_t(Height);
+                S[P + 7] = uint8_t(Width >> 8), S[P + 8] = uint8_t(Width);
+                break;
+            }
+        return S;
+    };
+    Bytes WrongPrecision = Good12;
+    for (size_t P = 2; P + 4 < WrongPrecision.size(); P += 2 + (size_t(WrongPrecision[P + 2]) << 8 | WrongPrecision[P + 3]))
+        if (WrongPrecision[P + 1] == 0xC1) {
+            WrongPrecision[P + 4] = 16;
+            break;
+        }
     const struct {
         const char* Name;
         Bytes Stream;
@@ -844,6 +973,13 @@ TEST(RenderJPEG, BrokenStreamsRaiseWithTheLibraryNumber)
         {"empty", {}},
         {"not a JPEG", {1, 2, 3, 4, 5, 6}},
         {"header only", Bytes(Good.begin(), Good.begin() + 20)},
+        {"12-bit, header only", Bytes(Good12.begin(), Good12.begin() + 40)},
+        {"16-bit DCT", WrongPrecision},
+        // Samples of more than kMaxFrameBytes: refused from the header.
+        {"12-bit, 65535 squared", Claiming(65535, 65535, false)},
+        // The whole image as coefficients, which this library would hold
+        // without limit.
+        {"12-bit progressive, 20000 squared", Claiming(20000, 20000, true)},
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
