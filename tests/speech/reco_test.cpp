@@ -369,6 +369,39 @@ TEST(RecoDialogs, VolumeAndEnginePropertiesAreKeptInTheServiceSettings) {
   EXPECT_EQ(s->value(kSensitivity).toInt(), 70);
 }
 
+// The shipped radiology model is the default; the general English one can be
+// chosen and the shipped one chosen back, which then follows the installation.
+TEST(RecoDialogs, EnginePropertiesSwitchesBetweenTheShippedAndTheGeneralModel) {
+  TContext c;
+  const auto choose = [&](const QString& pick, QString* shown) {
+    bool seen = false;
+    WithDialog("EngineProperties", [&](QDialog* d) {
+      auto* combo = d->findChild<QComboBox*>("ModelChoice");
+      ASSERT_NE(combo, nullptr);
+      *shown = combo->currentText();
+      const int i = combo->findText(pick);
+      ASSERT_GE(i, 0);
+      combo->setCurrentIndex(i);
+      emit combo->activated(i);
+      d->accept();
+    }, &seen);
+    c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+    EXPECT_TRUE(seen);
+  };
+  const TRecoModel shipped = ShippedRecoModel(), general = GeneralRecoModel();
+  EXPECT_EQ(RecoModelFromSettings().languageModel, shipped.languageModel);
+  EXPECT_NE(shipped.languageModel, general.languageModel);
+  QString shown;
+  choose("General English", &shown);
+  EXPECT_EQ(shown, "Radiology comments");
+  EXPECT_EQ(RecoModelFromSettings().languageModel, general.languageModel);
+  EXPECT_EQ(RecoModelFromSettings().dictionary, general.dictionary);
+  choose("Radiology comments", &shown);
+  EXPECT_EQ(shown, "General English");
+  EXPECT_FALSE(OpenSpeechSettings()->contains(kModelLanguage));
+  EXPECT_EQ(RecoModelFromSettings().dictionary, shipped.dictionary);
+}
+
 TEST(RecoDialogs, MicrophoneTrainingTellsWhetherTheMicrophoneIsHeard) {
   TContext c;
   c.ctx.Recognizer()->SetAudioInputId(MicId());
