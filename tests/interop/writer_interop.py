@@ -25,6 +25,8 @@ import warnings
 import pydicom
 from pydicom.tag import Tag
 
+import longvr_variants
+
 TOOL = sys.argv[1]
 TEST_FILES = os.path.join(os.path.dirname(pydicom.__file__), "data", "test_files")
 ENV = dict(os.environ, LC_ALL="C")
@@ -83,6 +85,10 @@ def make_variants(work):
     dcmtk("v_rle.dcm", "dcmcrle", mr)
     dcmtk("v_nested_undefined.dcm", "dcmconv", "-e", os.path.join(TEST_FILES, "rtplan.dcm"))
     dcmtk("v_nested_undefined_be.dcm", "dcmconv", "-e", "+tb", os.path.join(TEST_FILES, "nested_priv_SQ.dcm"))
+    try:
+        out.update(longvr_variants.make(work, ENV))
+    except subprocess.CalledProcessError as e:
+        fail("longvr variants", "DCMTK could not make them: " + e.stderr.decode(errors="replace"))
     # One that already carries a comment, to be replaced.
     commented = os.path.join(work, "v_commented.dcm")
     shutil.copy(ct, commented)
