@@ -203,6 +203,7 @@ void WalkFile(TFileStream& File, THeaderData& HeaderData, TData28& Data, Transfe
         auto E = std::make_unique<TDICOMattribute>(File, TS);
         switch (E->Tag()) {
         case 0x00020010: SetTransferSyntax(TrimValue(E->ReadString(File)), TS); break;
+        case 0x00080005: HeaderData.SpecificCharacterSet = E->ReadString(File); break;
         case 0x00080023: HeaderData.ContentDate = E->ReadString(File); break;
         case 0x00080050: HeaderData.AccessionNumber = E->ReadString(File); break;
         case 0x00080060: HeaderData.Modality = E->ReadString(File); break;

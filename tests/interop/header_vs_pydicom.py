@@ -4,6 +4,10 @@ with pydicom on the raw summary values, the image size and the transfer
 syntax decisions; files we refuse must be refused for a reason pydicom
 confirms.
 
+The summary strings as decoded by the data set's Specific Character Set
+must be pydicom's, for its test files and for every file of its
+charset_files.
+
 DCMTK-made files with elements of the VRs that later editions put in the
 long form must load whole: summary, image size and preview.
 
@@ -18,6 +22,7 @@ import tempfile
 from pathlib import Path
 
 import pydicom
+import pydicom.multival
 from pydicom.tag import Tag
 
 import longvr_variants
@@ -45,6 +50,26 @@ def raw_bytes(ds, tag):
 
 def unescape(s):
     return s.encode("latin-1")
+
+
+def decoded_text(s, vr):
+    """A decoded value without what pydicom drops: padding, and empty
+    trailing component groups of person names."""
+    values = [s] if vr in ("LT", "ST", "UT") else s.split("\\")
+    out = []
+    for v in values:
+        v = v.rstrip(" \0")
+        if vr == "PN":
+            v = v.rstrip("=")
+        out.append(v)
+    return "\\".join(out).rstrip(" \0\\")
+
+
+def pydicom_text(elem):
+    value = elem.value
+    if isinstance(value, pydicom.multival.MultiValue):
+        return "\\".join(str(v) for v in value)
+    return "" if value is None else str(value)
 
 
 def ours(tool, path, header_only=True):
@@ -108,6 +133,15 @@ def compare(tool, files, failures, header_only=True):
                     failures.append(f"{path.name}: {name} {have!r} but pydicom has none")
             elif have != want:
                 failures.append(f"{path.name}: {name} {have!r} != pydicom {want!r}")
+        decoded = got["decoded"]
+        for name, tag in FIELDS.items():
+            if Tag(tag) not in ds or isinstance(ds[tag].value, bytes):
+                continue
+            elem = ds[tag]
+            want = decoded_text(pydicom_text(elem), elem.VR)
+            have = decoded_text(decoded[name], elem.VR)
+            if have != want:
+                failures.append(f"{path.name}: decoded {name} {have!r} != pydicom {want!r}")
         for name in ("Rows", "Columns"):
             want = int(ds.get(name, 0) or 0)
             if header[name] != want:
@@ -146,6 +180,10 @@ def main():
                    "dicomdirtests" not in p.parts)
     failures = []
     checked, refused = compare(tool, files, failures)
+    charset_files = sorted((Path(pydicom.__file__).parent / "data" / "charset_files").glob("*.dcm"))
+    cchecked, crefused = compare(tool, charset_files, failures)
+    if crefused or cchecked != len(charset_files) or cchecked < 15:
+        failures.append(f"charset files: {cchecked} of {len(charset_files)} compared")
     work = tempfile.mkdtemp(prefix="varnelo-header-interop-")
     try:
         variants = longvr_variants.make(work)
@@ -156,7 +194,7 @@ def main():
         failures.append(f"long-form VR variants: {vchecked} of {len(variants)} loaded")
     for f in failures:
         print("FAIL", f)
-    print(f"{checked} files compared, {refused} refused, {vchecked} long-form VR variants, "
+    print(f"{checked} files compared, {refused} refused, {cchecked} charset files, {vchecked} long-form VR variants, "
           f"{len(failures)} disagreements")
     if checked < 40:
         print("too few files compared")
