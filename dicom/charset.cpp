@@ -272,42 +272,78 @@ bool EncodeIn(TIconvCache& Cache, const TCodeSet& Set, uint32_t C, std::string& 
 
 // ------------------------------------------------------------------ UTF-8
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at P (of N bytes left), with
+// its code point in C; 0 when there is none.
+size_t NextUTF8(const uint8_t* P, size_t N, uint32_t& C)
+{
+    const uint8_t B = P[0];
+    size_t More;
+    if (B < 0x80) {
+        C = B;
+        return 1;
+    }
+    if (B >= 0xC2 && B <= 0xDF) {
+        C = B & 0x1F;
+        More = 1;
+    } else if (B >= 0xE0 && B <= 0xEF) {
+        C = B & 0x0F;
+        More = 2;
+    } else if (B >= 0xF0 && B <= 0xF4) {
+        C = B & 0x07;
+        More = 3;
+    } else {
+        return 0;
+    }
+    if (More >= N)
+        return 0;
+    for (size_t K = 1; K <= More; ++K) {
+        if ((P[K] & 0xC0) != 0x80)
+            return 0;
+        C = (C << 6) | (P[K] & 0x3F);
+    }
+    if ((More == 2 && C < 0x800) || (More == 3 && (C < 0x10000 || C > 0x10FFFF)) || (C >= 0xD800 && C <= 0xDFFF))
+        return 0;
+    return More + 1;
+}
+
+// iconv's UTF-8 takes code points beyond Unicode; what we hand on is
+// well-formed, each stray byte one U+FFFD.
+std::string WellFormed(const std::string& Text)
+{
+    const auto* P = reinterpret_cast<const uint8_t*>(Text.data());
+    const size_t N = Text.size();
+    std::string Out;
+    Out.reserve(N);
+    for (size_t I = 0; I < N;) {
+        uint32_t C;
+        const size_t L = NextUTF8(P + I, N - I, C);
+        if (L == 0) {
+            AppendUTF8(Out, kReplacement);
+            ++I;
+        } else {
+            Out.append(Text, I, L);
+            I += L;
+        }
+    }
+    return Out;
+}
+
+} // namespace
+
 bool DecodeUTF8(const std::string& Text, std::vector<uint32_t>& Out)
 {
     Out.clear();
     const auto* P = reinterpret_cast<const uint8_t*>(Text.data());
     const size_t N = Text.size();
     for (size_t I = 0; I < N;) {
-        const uint8_t B = P[I];
-        int More;
         uint32_t C;
-        if (B < 0x80) {
-            C = B;
-            More = 0;
-        } else if (B >= 0xC2 && B <= 0xDF) {
-            C = B & 0x1F;
-            More = 1;
-        } else if (B >= 0xE0 && B <= 0xEF) {
-            C = B & 0x0F;
-            More = 2;
-        } else if (B >= 0xF0 && B <= 0xF4) {
-            C = B & 0x07;
-            More = 3;
-        } else {
-            return false;
-        }
-        if (I + static_cast<size_t>(More) >= N && More > 0)
-            return false;
-        for (int K = 1; K <= More; ++K) {
-            const uint8_t T = P[I + static_cast<size_t>(K)];
-            if ((T & 0xC0) != 0x80)
-                return false;
-            C = (C << 6) | (T & 0x3F);
-        }
-        if ((More == 2 && C < 0x800) || (More == 3 && (C < 0x10000 || C > 0x10FFFF)) || (C >= 0xD800 && C <= 0xDFFF))
+        const size_t L = NextUTF8(P + I, N - I, C);
+        if (L == 0)
             return false;
         Out.push_back(C);
-        I += static_cast<size_t>(More) + 1;
+        I += L;
     }
     return true;
 }
@@ -411,7 +447,7 @@ std::string TCharacterSet::Decode(const std::string& Raw, TTextKind Kind) const
     if (Mode == mWindows1252 || Mode == mUnknown || Mode == mStateless) {
         TIconv Cv("UTF-8", Mode == mStateless ? IconvName.c_str() : "CP1252");
         DecodeLenient(Cv, Raw.data(), Raw.size(), Mode != mStateless, Out);
-        return Out;
+        return WellFormed(Out);
     }
     TIconvCache Cache(true);
     TCodeSet G0 = InitialG0, G1 = InitialG1;
@@ -496,7 +532,7 @@ std::string TCharacterSet::Decode(const std::string& Raw, TTextKind Kind) const
         }
         }
     }
-    return Out;
+    return WellFormed(Out);
 }
 
 bool TCharacterSet::Encode(const std::string& Text, TTextKind Kind, std::string& Out) const

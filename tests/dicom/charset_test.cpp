@@ -38,6 +38,9 @@ const TDecodeCase kDecodeCases[] = {
     {"UTF-8", "ISO_IR 192", TTextKind::PersonName, "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe6\x9d\xb1=",
      "Wang^XiaoDong=\u738b^\u5c0f\u6771="},
     {"broken UTF-8 byte", "ISO_IR 192", TTextKind::Text, "a\xff" "b\xe4", "a\ufffdb\ufffd"},
+    // Sequences beyond U+10FFFF, which iconv lets through, and a surrogate.
+    {"beyond Unicode", "ISO_IR 192", TTextKind::Text, "\xf7\x80\x80\x80|\xf4\x90\x80\x80|\xed\xa0\x80",
+     "\ufffd\ufffd\ufffd\ufffd|\ufffd\ufffd\ufffd\ufffd|\ufffd\ufffd\ufffd"},
     {"GB18030", "GB18030", TTextKind::PersonName, "Wang^XiaoDong=\xcd\xf5^\xd0\xa1\xb6\xab=",
      "Wang^XiaoDong=\u738b^\u5c0f\u4e1c="},
     {"GBK", "GBK", TTextKind::Text, "\xd6\xd0\xce\xc4", "\u4e2d\u6587"},
