@@ -10,6 +10,7 @@
 #include "myabout.h"
 #include "orvolib.h"
 
+#include "charset.h"
 #include "loader.h"
 #include "writer.h"
 
@@ -467,20 +468,22 @@ bool TOrvoScrivelUIform::ShowFile(const QString& FileName)
 
     SetStatusText(FileName);
     ui->Image1->SetPicture(BitmapToImage(std::move(Bitmap)));
-    ui->Memo1->setPlainText(ansi::CommentFromBytes(HeaderData.ImageComments));
+    // Shown as the data set's own character set has it.
+    const dicom::THeaderData H = dicom::DecodedHeader(HeaderData);
+    ui->Memo1->setPlainText(ansi::CommentFromStored(H.ImageComments));
 
-    const auto& H = HeaderData;
-    AddSummaryLine(QStringLiteral("Patient's Name"), ansi::Decode(H.PatientName));
-    AddSummaryLine(QStringLiteral("Patient's ID"), ansi::Decode(H.PatientID));
-    AddSummaryLine(QStringLiteral("Patient's Birth Date"), DicomDateToText(H.PatientBirthDate));
-    AddSummaryLine(QStringLiteral("Modality"), ansi::Decode(H.Modality));
-    AddSummaryLine(QStringLiteral("Manufacturer"), ansi::Decode(H.Manufacturer));
-    AddSummaryLine(QStringLiteral("Instance Number"), ansi::Decode(H.InstanceNumber));
-    AddSummaryLine(QStringLiteral("Body Part Examined"), ansi::Decode(H.BodyPartExamined));
-    AddSummaryLine(QStringLiteral("Accession Number"), ansi::Decode(H.AccessionNumber));
-    AddSummaryLine(QStringLiteral("Referring Physician's Name"), ansi::Decode(H.ReferringPhysicianName));
-    AddSummaryLine(QStringLiteral("Institution Name"), ansi::Decode(H.InstitutionName));
-    AddSummaryLine(QStringLiteral("ContentDate"), DicomDateToText(H.ContentDate));
+    auto Text = [](const std::string& S) { return QString::fromUtf8(S.data(), static_cast<qsizetype>(S.size())); };
+    AddSummaryLine(QStringLiteral("Patient's Name"), Text(H.PatientName));
+    AddSummaryLine(QStringLiteral("Patient's ID"), Text(H.PatientID));
+    AddSummaryLine(QStringLiteral("Patient's Birth Date"), DicomDateToText(HeaderData.PatientBirthDate));
+    AddSummaryLine(QStringLiteral("Modality"), Text(H.Modality));
+    AddSummaryLine(QStringLiteral("Manufacturer"), Text(H.Manufacturer));
+    AddSummaryLine(QStringLiteral("Instance Number"), Text(H.InstanceNumber));
+    AddSummaryLine(QStringLiteral("Body Part Examined"), Text(H.BodyPartExamined));
+    AddSummaryLine(QStringLiteral("Accession Number"), Text(H.AccessionNumber));
+    AddSummaryLine(QStringLiteral("Referring Physician's Name"), Text(H.ReferringPhysicianName));
+    AddSummaryLine(QStringLiteral("Institution Name"), Text(H.InstitutionName));
+    AddSummaryLine(QStringLiteral("ContentDate"), DicomDateToText(HeaderData.ContentDate));
     AddSummaryLine(QStringLiteral("Rows / Columns"), QString::asprintf("%u / %u", unsigned(H.Rows), unsigned(H.Columns)));
     if (H.NumberOfFrames > 0)
         AddSummaryLine(QStringLiteral("Frame"), QString::asprintf("1 of %u", unsigned(H.NumberOfFrames)));
@@ -547,14 +550,16 @@ void TOrvoScrivelUIform::Label2Click(QObject*)
             };
             Hooks.DateTimeText = [] {
                 const QLocale L = QLocale::system();
-                return ansi::Encode(L.toString(QDate::currentDate(), QLocale::ShortFormat) + u' '
-                                    + L.toString(QTime::currentTime(), LongTimeFormat()));
+                return (L.toString(QDate::currentDate(), QLocale::ShortFormat) + u' '
+                        + L.toString(QTime::currentTime(), LongTimeFormat()))
+                    .toStdString();
             };
             SetScreenCursor(crHourGlass);
             struct TRestore {
                 ~TRestore() { SetScreenCursor(crDefault); }
             } Restore;
-            dicom::WriteDICOMComment(LocalName(Source), LocalName(Target), ansi::Encode(ui->Memo1->StoredText()),
+            // The writer stores the text in the file's own character set.
+            dicom::WriteDICOMComment(LocalName(Source), LocalName(Target), ui->Memo1->StoredText().toStdString(),
                                      Hooks);
         }
     }

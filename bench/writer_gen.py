@@ -10,7 +10,7 @@ import sys
 def element(group, elem, vr, value):
     if len(value) % 2:
         value += b"\0" if vr == b"UI" else b" "
-    if vr in (b"OB", b"OW", b"OF", b"SQ", b"UT", b"UN"):
+    if vr in (b"OB", b"OD", b"OF", b"OL", b"OV", b"OW", b"SQ", b"SV", b"UC", b"UN", b"UR", b"UT", b"UV"):
         return struct.pack("<HH2sHI", group, elem, vr, 0, len(value)) + value
     return struct.pack("<HH2sH", group, elem, vr, len(value)) + value
 

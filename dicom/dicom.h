@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bitmap.h"
+#include "charset.h"
 #include "element.h"
 #include "encaps.h"
 #include "errors.h"

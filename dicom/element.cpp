@@ -162,14 +162,40 @@ const TDelimiters& DelimitersFor(bool Swap)
     return Swap ? Big : Little;
 }
 
+namespace {
+
+struct TVRInfo {
+    char Name[3];
+    bool LongForm; // 2 reserved bytes and a 4-byte length in explicit VR
+};
+
+// Every VR of the current standard. The long form belongs to the binary and
+// unlimited ones, those added since 2013 (OD OL OV SV UC UR UV) included.
+constexpr TVRInfo kVRs[] = {
+    {"AE", false}, {"AS", false}, {"AT", false}, {"CS", false}, {"DA", false}, {"DS", false}, {"DT", false},
+    {"FD", false}, {"FL", false}, {"IS", false}, {"LO", false}, {"LT", false}, {"OB", true},  {"OD", true},
+    {"OF", true},  {"OL", true},  {"OV", true},  {"OW", true},  {"PN", false}, {"SH", false}, {"SL", false},
+    {"SQ", true},  {"SS", false}, {"ST", false}, {"SV", true},  {"TM", false}, {"UC", true},  {"UI", false},
+    {"UL", false}, {"UN", true},  {"UR", true},  {"US", false}, {"UT", true},  {"UV", true},
+};
+
+const TVRInfo* FindVR(char A, char B)
+{
+    for (const auto& V : kVRs)
+        if (V.Name[0] == A && V.Name[1] == B)
+            return &V;
+    return nullptr;
+}
+
+} // namespace
+
 bool TDICOMattribute::IsLongFormVR(const char* V)
 {
-    static const char kLong[] = "OBOWOFSQUTUN";
-    for (int I = 0; I < 12; I += 2)
-        if (V[0] == kLong[I] && V[1] == kLong[I + 1])
-            return true;
-    return false;
+    const TVRInfo* Info = FindVR(V[0], V[1]);
+    return Info != nullptr && Info->LongForm;
 }
+
+bool TDICOMattribute::IsKnownVR(const char* V) { return FindVR(V[0], V[1]) != nullptr; }
 
 TDICOMattribute::TDICOMattribute(TStream& Source, const TransferSyntaxState& TS) { ReadHeader(*this, Source, TS, 0); }
 

@@ -70,8 +70,10 @@ public:
     // Writes this element unchanged, its value taken from Source.
     void CopyTo(TStream& Output, TStream& Source, const TransferSyntaxState& TS) const;
 
-    // True for the six VRs that take the long explicit form.
+    // True for the VRs that take the long explicit form.
     static bool IsLongFormVR(const char* VR);
+    // True for any VR the standard defines.
+    static bool IsKnownVR(const char* VR);
 
 private:
     bool SwapFor(const TransferSyntaxState& TS) const { return TS.BigEndian && Group != 0x0002; }

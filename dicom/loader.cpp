@@ -125,19 +125,6 @@ void SetTransferSyntax(const std::string& UID, TransferSyntaxState& TS)
         throw EFormatError("Deflate syntax not supported.");
 }
 
-namespace {
-
-bool IsKnownVR(uint8_t A, uint8_t B)
-{
-    static const char kVRs[] = "AEASATCSDADSDTFLFDISLOLTOBODOFOLOVOWPNSHSLSQSSSTSVTMUCUIULUNURUSUTUV";
-    for (size_t I = 0; I + 1 < sizeof kVRs; I += 2)
-        if (kVRs[I] == A && kVRs[I + 1] == B)
-            return true;
-    return false;
-}
-
-} // namespace
-
 void CheckDataSetStart(TStream& Source, TransferSyntaxState& TS)
 {
     if (TS.DataSetChecked)
@@ -151,7 +138,8 @@ void CheckDataSetStart(TStream& Source, TransferSyntaxState& TS)
     if (Le16(H) == 0x0002)
         return;
     TS.DataSetChecked = true;
-    const bool Explicit = IsKnownVR(H[4], H[5]);
+    const char VR[2] = {static_cast<char>(H[4]), static_cast<char>(H[5])};
+    const bool Explicit = TDICOMattribute::IsKnownVR(VR);
     if (Explicit == TS.ImplicitVR)
         TS.ImplicitVR = !Explicit;
 }
@@ -215,6 +203,7 @@ void WalkFile(TFileStream& File, THeaderData& HeaderData, TData28& Data, Transfe
         auto E = std::make_unique<TDICOMattribute>(File, TS);
         switch (E->Tag()) {
         case 0x00020010: SetTransferSyntax(TrimValue(E->ReadString(File)), TS); break;
+        case 0x00080005: HeaderData.SpecificCharacterSet = E->ReadString(File); break;
         case 0x00080023: HeaderData.ContentDate = E->ReadString(File); break;
         case 0x00080050: HeaderData.AccessionNumber = E->ReadString(File); break;
         case 0x00080060: HeaderData.Modality = E->ReadString(File); break;

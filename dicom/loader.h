@@ -26,6 +26,8 @@ struct THeaderData {
     std::string InstanceNumber;
     std::string BodyPartExamined;
     std::string ImageComments;
+    // (0008,0005), raw: how the strings above are to be decoded.
+    std::string SpecificCharacterSet;
     uint16_t Rows = 0;
     uint16_t Columns = 0;
     uint16_t NumberOfFrames = 0;

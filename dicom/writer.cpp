@@ -1,5 +1,6 @@
 #include "writer.h"
 
+#include "charset.h"
 #include "element.h"
 #include "errors.h"
 #include "loader.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <locale.h>
 #include <memory>
 #include <sys/random.h>
@@ -31,6 +33,7 @@ namespace {
 constexpr uint32_t kImageComments = 0x00204000;
 constexpr uint32_t kGroup0020Length = 0x00200000;
 constexpr uint32_t kTransferSyntaxUID = 0x00020010;
+constexpr uint32_t kSpecificCharacterSet = 0x00080005;
 constexpr uint32_t kMaxLongValueLength = 0xFFFFFFFEu;
 // Values at least this long are copied from the source when the target is
 // written instead of being held in memory.
@@ -171,6 +174,46 @@ void WriteNewComment(TStream& Out, const std::string& Value, const TransferSynta
         Put16(Out, static_cast<uint16_t>(Value.size()), TS.BigEndian);
     }
     Out.WriteBuffer(Value.data(), Value.size());
+}
+
+// (0008,0005) of a data set that names it only after the comment's place:
+// the rest of the top level is walked for it, and a walk that fails on the
+// way just ends the search. Source's position is kept.
+std::string CharsetFurtherOn(TStream& Source, TransferSyntaxState TS)
+{
+    const int64_t Saved = Source.Position();
+    std::string Found;
+    try {
+        const int64_t Size = Source.Size();
+        while (Source.Position() < Size) {
+            CheckDataSetStart(Source, TS);
+            const TDICOMattribute E(Source, TS);
+            if (E.Tag() == kSpecificCharacterSet) {
+                Found = E.ReadString(Source);
+                break;
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    Source.Seek(Saved);
+    return Found;
+}
+
+// The stored comment in the data set's character set. Refuses a comment that
+// the set cannot hold, before anything is written; the date and time of the
+// trailer are ours and take "?" for what the set lacks.
+std::string EncodedCommentValue(const std::string& Comment, const std::string& DateTime, const std::string& Charset,
+                                const std::string& TargetName)
+{
+    const TCharacterSet CS(Charset);
+    std::string Text;
+    // Trimmed before encoding: an escape sequence that ends the encoded text
+    // must stay.
+    if (!CS.Encode(TrimValue(Comment), TTextKind::Text, Text))
+        throw EFormatError(TargetName +
+                           " could not be written: the comment holds characters that the file's character set cannot "
+                           "store.");
+    return CommentValueOf(Text, CS.EncodeLossy(DateTime, TTextKind::Text));
 }
 
 // ------------------------------------------------------------ the target
@@ -377,20 +420,27 @@ std::string LocaleDateTimeText()
         Loc = ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
     char Buffer[256];
     size_t N = 0;
+    std::string Codeset = "UTF-8";
     if (Loc != static_cast<locale_t>(0)) {
         N = ::strftime_l(Buffer, sizeof Buffer, "%x %X", &Local, Loc);
+        Codeset = ::nl_langinfo_l(CODESET, Loc);
         ::freelocale(Loc);
     } else {
         N = std::strftime(Buffer, sizeof Buffer, "%x %X", &Local);
     }
-    return std::string(Buffer, N);
+    return TextToUTF8(std::string(Buffer, N), Codeset);
 }
 
 std::string CommentValue(const std::string& Comment, const std::string& DateTime)
 {
+    return CommentValueOf(TrimValue(Comment), DateTime);
+}
+
+std::string CommentValueOf(const std::string& Text, const std::string& DateTime)
+{
     const std::string CRLF = "\r\n";
     const std::string Stars(30, '*');
-    std::string V = TrimValue(Comment);
+    std::string V = Text;
     V += CRLF + CRLF + Stars;
     V += CRLF + kCommentTrailerIntro;
     V += CRLF + kCommentTrailerNotice;
@@ -417,7 +467,14 @@ bool WriteDICOMComment(const std::string& SourceName, const std::string& TargetN
         }
         TOutputPlan Plan(*Source);
         CheckPreamble(*Source, &Plan, TS);
-        const std::string Value = CommentValue(Comment, Hooks.DateTimeText ? Hooks.DateTimeText() : LocaleDateTimeText());
+        const std::string DateTime = Hooks.DateTimeText ? Hooks.DateTimeText() : LocaleDateTimeText();
+        std::string Charset;
+        bool CharsetSeen = false;
+        auto Value = [&]() {
+            if (!CharsetSeen)
+                Charset = CharsetFurtherOn(*Source, TS);
+            return EncodedCommentValue(Comment, DateTime, Charset, TargetName);
+        };
 
         const int64_t Size = Source->Size();
         int64_t Resume = -1;
@@ -435,14 +492,20 @@ bool WriteDICOMComment(const std::string& SourceName, const std::string& TargetN
             } else if (Tag == kGroup0020Length) {
                 // Dropped: the new comment changes the group's length.
             } else if (Tag == kImageComments) {
-                CheckValueFits(Value, !TS.ImplicitVR && !TDICOMattribute::IsLongFormVR(E.VR));
-                E.WriteReplaced(Value, Plan, TS);
+                const std::string V = Value();
+                CheckValueFits(V, !TS.ImplicitVR && !TDICOMattribute::IsLongFormVR(E.VR));
+                E.WriteReplaced(V, Plan, TS);
                 Resume = Source->Position();
             } else if (Tag > kImageComments) {
-                CheckValueFits(Value, !TS.ImplicitVR);
-                WriteNewComment(Plan, Value, TS);
+                const std::string V = Value();
+                CheckValueFits(V, !TS.ImplicitVR);
+                WriteNewComment(Plan, V, TS);
                 Resume = Start;
             } else {
+                if (Tag == kSpecificCharacterSet) {
+                    Charset = E.ReadString(*Source);
+                    CharsetSeen = true;
+                }
                 E.CopyTo(Plan, *Source, TS);
             }
         }

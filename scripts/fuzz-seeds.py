@@ -25,6 +25,7 @@ import pydicom
 
 ROOT = Path(__file__).resolve().parent.parent
 PYDICOM_FILES = Path("/usr/lib/python3/dist-packages/pydicom/data/test_files")
+PYDICOM_CHARSET_FILES = Path("/usr/lib/python3/dist-packages/pydicom/data/charset_files")
 MAX_SEED = 512 * 1024
 LOSSLESS = ("1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70")
 RLE = "1.2.840.10008.1.2.5"
@@ -54,7 +55,7 @@ def first_fragment(pixel_data: bytes):
 
 
 def candidates():
-    for folder in (ROOT / "tests" / "data", ROOT / "samples", PYDICOM_FILES):
+    for folder in (ROOT / "tests" / "data", ROOT / "samples", PYDICOM_FILES, PYDICOM_CHARSET_FILES):
         if folder.is_dir():
             for p in sorted(folder.rglob("*")):
                 if p.is_file() and p.stat().st_size <= MAX_SEED:

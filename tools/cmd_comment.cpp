@@ -1,5 +1,6 @@
 // varnelo-dicom comment SOURCE TARGET [TEXT | -]: stores TEXT (or standard
-// input) as the Image Comments of a copy of SOURCE written to TARGET.
+// input), UTF-8, as the Image Comments of a copy of SOURCE written to TARGET,
+// in SOURCE's character set as the window stores it.
 #include "commands.h"
 
 #include "dicom.h"
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -49,6 +51,11 @@ int Comment(int argc, char** argv)
             std::fprintf(stderr, "The comment could not be read from standard input.\n");
             return 1;
         }
+    }
+    std::vector<uint32_t> Chars;
+    if (!dicom::DecodeUTF8(Text, Chars)) {
+        std::fprintf(stderr, "The comment is not UTF-8 text.\n");
+        return 1;
     }
     dicom::TCommentWriterHooks Hooks;
     Hooks.ReportError = [](const std::string& Message) { std::fprintf(stderr, "%s\n", Message.c_str()); };

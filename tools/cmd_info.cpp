@@ -4,7 +4,9 @@
 #include "dicom.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +25,35 @@ std::string Quote(const std::string& S)
             Out += Buf;
         } else {
             Out += static_cast<char>(C);
+        }
+    }
+    return Out + "\"";
+}
+
+// JSON string of UTF-8 text: characters outside printable ASCII as \u
+// escapes (pairs of them beyond the first plane).
+std::string QuoteUTF8(const std::string& S)
+{
+    std::vector<uint32_t> Chars;
+    if (!dicom::DecodeUTF8(S, Chars))
+        return Quote(S);
+    std::string Out = "\"";
+    auto Escape = [&Out](uint32_t U) {
+        char Buf[8];
+        std::snprintf(Buf, sizeof Buf, "\\u%04x", static_cast<unsigned>(U));
+        Out += Buf;
+    };
+    for (const uint32_t C : Chars) {
+        if (C == '"' || C == '\\') {
+            Out += '\\';
+            Out += static_cast<char>(C);
+        } else if (C >= 0x20 && C < 0x7F) {
+            Out += static_cast<char>(C);
+        } else if (C >= 0x10000) {
+            Escape(0xD800 + ((C - 0x10000) >> 10));
+            Escape(0xDC00 + ((C - 0x10000) & 0x3FF));
+        } else {
+            Escape(C);
         }
     }
     return Out + "\"";
@@ -68,6 +99,13 @@ int Info(int argc, char** argv)
         return 1;
     }
     const dicom::TData28& D = LI.Data;
+    using dicom::THeaderData;
+    static constexpr std::string THeaderData::*FieldMembers[] = {
+        &THeaderData::PatientName,          &THeaderData::PatientID,       &THeaderData::PatientBirthDate,
+        &THeaderData::ContentDate,          &THeaderData::Modality,        &THeaderData::Manufacturer,
+        &THeaderData::InstitutionName,      &THeaderData::AccessionNumber, &THeaderData::ReferringPhysicianName,
+        &THeaderData::InstanceNumber,       &THeaderData::BodyPartExamined, &THeaderData::ImageComments,
+    };
     std::string J = "{\n  \"header\": {\n";
     const std::pair<const char*, const std::string*> Fields[] = {
         {"PatientName", &H.PatientName},
@@ -85,9 +123,19 @@ int Info(int argc, char** argv)
     };
     for (const auto& [Name, Value] : Fields)
         J += std::string("    \"") + Name + "\": " + Quote(*Value) + ",\n";
+    J += "    \"SpecificCharacterSet\": " + Quote(H.SpecificCharacterSet) + ",\n";
     J += "    \"Rows\": " + std::to_string(H.Rows) + ",\n";
     J += "    \"Columns\": " + std::to_string(H.Columns) + ",\n";
     J += "    \"NumberOfFrames\": " + std::to_string(H.NumberOfFrames) + "\n  },\n";
+    // The same strings as the window shows them, decoded by the data set's
+    // character set.
+    const dicom::THeaderData Decoded = dicom::DecodedHeader(H);
+    J += "  \"decoded\": {\n";
+    for (size_t I = 0; I < std::size(Fields); ++I) {
+        const std::string& Text = Decoded.*(FieldMembers[I]);
+        J += std::string("    \"") + Fields[I].first + "\": " + QuoteUTF8(Text) + (I + 1 < std::size(Fields) ? ",\n" : "\n");
+    }
+    J += "  },\n";
     J += "  \"data28\": {\n";
     J += "    \"Rows\": " + std::to_string(D.Rows) + ",\n";
     J += "    \"Columns\": " + std::to_string(D.Columns) + ",\n";

@@ -21,6 +21,7 @@ struct TSpec {
     std::string BodyPart = "CHEST";
     std::string InstanceNumber = "7";
     std::string Comment;          // raw bytes; empty: no element
+    std::string Charset;          // Specific Character Set; empty: no element
     uint16_t Rows = 64, Columns = 48;
     uint16_t Frames = 0;          // 0: no Number of Frames element
     std::string TransferSyntax = testgen::kExplicitLE;
@@ -34,6 +35,7 @@ inline testgen::Bytes MakeCT(const TSpec& S)
         if (!V.empty())
             D.Add(G, E, VR, V);
     };
+    Text(0x0008, 0x0005, "CS", S.Charset);
     Text(0x0008, 0x0023, "DA", S.ContentDate);
     Text(0x0008, 0x0050, "SH", S.Accession);
     Text(0x0008, 0x0060, "CS", S.Modality);

@@ -71,7 +71,13 @@ public:
         Out.push_back(static_cast<uint8_t>(VR[0]));
         Out.push_back(static_cast<uint8_t>(VR[1]));
         const std::string V(VR, 2);
-        if (V == "OB" || V == "OW" || V == "OF" || V == "SQ" || V == "UT" || V == "UN") {
+        // The long form's VRs, written out here on their own so that the
+        // library's list is checked against the standard, not against itself.
+        static const std::string kLong = "OBODOFOLOVOWSQSVUCUNURUTUV";
+        bool Long = false;
+        for (size_t I = 0; I < kLong.size(); I += 2)
+            Long = Long || kLong.compare(I, 2, V) == 0;
+        if (Long) {
             Put16(0, false);
             Put32(Length, S);
         } else {

@@ -107,8 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
     Encodings, HeaderLayout,
     ::testing::Values(HeaderCase{"ExplicitShort", false, false, "LO", 0x0010, 8, false},
                       HeaderCase{"ExplicitLongUT", false, false, "UT", 0x0010, 12, true},
-                      HeaderCase{"ExplicitUCIsShort", false, false, "UC", 0x0010, 8, false},
-                      HeaderCase{"ExplicitUR", false, false, "UR", 0x0010, 8, false},
                       HeaderCase{"ExplicitOB", false, false, "OB", 0x0010, 12, true},
                       HeaderCase{"Implicit", true, false, "LO", 0x0010, 8, false},
                       HeaderCase{"ImplicitMetaIsExplicit", true, false, "UI", 0x0002, 8, false},
@@ -116,6 +114,65 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"BigLong", false, true, "OW", 0x0008, 12, true},
                       HeaderCase{"BigMetaIsLittle", false, true, "UI", 0x0002, 8, false}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+
+// Every VR of the standard in both explicit byte orders: the thirteen of the
+// long form take 12 header bytes, all others 8.
+std::vector<HeaderCase> EveryVR()
+{
+    static const char* kAll[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO", "LT",
+                                 "OB", "OD", "OF", "OL", "OV", "OW", "PN", "SH", "SL", "SQ", "SS", "ST",
+                                 "SV", "TM", "UC", "UI", "UL", "UN", "UR", "US", "UT", "UV"};
+    static const std::string kLong = "OB OD OF OL OV OW SQ SV UC UN UR UT UV";
+    static std::vector<std::string> Names;
+    std::vector<HeaderCase> Cases;
+    for (const char* VR : kAll) {
+        const bool Long = kLong.find(VR) != std::string::npos;
+        for (const bool Big : {false, true}) {
+            Names.push_back(std::string(Big ? "Big" : "Little") + VR);
+            Cases.push_back(HeaderCase{nullptr, false, Big, VR, 0x0011, Long ? size_t(12) : size_t(8), Long});
+        }
+    }
+    for (size_t I = 0; I < Cases.size(); ++I)
+        Cases[I].Name = Names[I].c_str();
+    return Cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryVR, HeaderLayout, ::testing::ValuesIn(EveryVR()),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The long form read from bytes laid out by hand: reserved bytes, then a
+// 4-byte length whose high half matters.
+TEST(ElementStream, NewLongFormVRsTakeFourByteLengths)
+{
+    for (const char* VR : {"OD", "OL", "OV", "SV", "UC", "UR", "UV"}) {
+        for (const bool Big : {false, true}) {
+            SCOPED_TRACE(std::string(VR) + (Big ? " big" : " little"));
+            Bytes B = Big ? Bytes{0x00, 0x08, 0x11, 0x90} : Bytes{0x08, 0x00, 0x90, 0x11};
+            B.push_back(static_cast<uint8_t>(VR[0]));
+            B.push_back(static_cast<uint8_t>(VR[1]));
+            // Reserved bytes that are not zero must be ignored; length 65538.
+            const Bytes Len = Big ? Bytes{0x7A, 0x7A, 0x00, 0x01, 0x00, 0x02} : Bytes{0x7A, 0x7A, 0x02, 0x00, 0x01, 0x00};
+            B.insert(B.end(), Len.begin(), Len.end());
+            B.resize(B.size() + 65538, 'v');
+            TMemoryStream M(B);
+            const auto TS = Syntax(false, Big);
+            TDICOMattribute E(M, TS);
+            EXPECT_EQ(E.Tag(), 0x00081190u);
+            EXPECT_TRUE(E.LongForm);
+            EXPECT_EQ(E.Length, 65538u);
+            EXPECT_EQ(E.ValueOffset, 12);
+            EXPECT_EQ(M.Position(), M.Size());
+            // Rewritten with a short value, the element keeps the long form.
+            TMemoryStream Out;
+            E.WriteReplaced("ab", Out, TS);
+            Bytes Want(B.begin(), B.begin() + 6);
+            const Bytes NewLen = Big ? Bytes{0, 0, 0, 0, 0, 2} : Bytes{0, 0, 2, 0, 0, 0};
+            Want.insert(Want.end(), NewLen.begin(), NewLen.end());
+            Want.insert(Want.end(), {'a', 'b'});
+            EXPECT_EQ(Out.Bytes(), Want);
+        }
+    }
+}
 
 TEST(ElementStream, BigEndianMetaThenSwappedDataSet)
 {
@@ -187,6 +244,21 @@ void NestedSequences(DataSet& S)
     S.SequenceEnd();
 }
 
+// Elements of the VRs that joined the long form, inside items of undefined
+// length, where the structural walk has to step over them one by one.
+void LongFormVRsInItems(DataSet& S)
+{
+    S.Header(0x0040, 0xA730, "SQ", 0xFFFFFFFFu);
+    S.Item(0xFFFFFFFFu);
+    S.Add(0x0040, 0xA160, "UC", std::string(70000, 'c'));
+    S.Add(0x0008, 0x1190, "UR", "http://example.org/wado?x=1");
+    S.AddRaw(0x0070, 0x1A05, "OD", Bytes(16, 0x3F)).AddRaw(0x0070, 0x1A06, "OL", Bytes(8, 1));
+    S.AddRaw(0x0071, 0x1001, "OV", Bytes(8, 2)).AddRaw(0x0071, 0x1002, "SV", Bytes(8, 3));
+    S.AddRaw(0x0071, 0x1003, "UV", Bytes(8, 4));
+    S.ItemEnd();
+    S.SequenceEnd();
+}
+
 void EmptySequence(DataSet& S) { S.Header(0x0008, 0x1140, "SQ", 0xFFFFFFFFu).SequenceEnd(); }
 
 void Encapsulated(DataSet& S)
@@ -198,6 +270,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, UndefinedLength,
                          ::testing::Values(NestedCase{"NestedExplicit", false, false, NestedSequences},
                                            NestedCase{"NestedImplicit", true, false, NestedSequences},
                                            NestedCase{"NestedBigEndian", false, true, NestedSequences},
+                                           NestedCase{"LongFormVRsExplicit", false, false, LongFormVRsInItems},
+                                           NestedCase{"LongFormVRsBigEndian", false, true, LongFormVRsInItems},
                                            NestedCase{"EmptyExplicit", false, false, EmptySequence},
                                            NestedCase{"EmptyImplicit", true, false, EmptySequence},
                                            NestedCase{"EncapsulatedPixels", false, false, Encapsulated}),

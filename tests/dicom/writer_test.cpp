@@ -36,6 +36,7 @@ struct TShape {
     std::optional<std::string> Comment;
     bool After9056 = false;   // (0020,9056) follows the comment's place
     bool Trailing = true;     // group 0028 and pixel data follow
+    std::optional<std::string> Charset; // Specific Character Set (0008,0005)
 };
 
 // A small image in any layout. The same builder makes sources and the
@@ -43,6 +44,8 @@ struct TShape {
 Bytes Build(const TLayout& L, const TShape& S)
 {
     DataSet D(L.Implicit, L.Big);
+    if (S.Charset)
+        D.Add(0x0008, 0x0005, "CS", *S.Charset);
     D.Add(0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.7", '\0');
     D.Add(0x0008, 0x0060, "CS", "OT");
     // A sequence and an item of undefined length, copied as they are.
@@ -292,6 +295,73 @@ TEST(Writer, RefusesWithTheMessageAndWritesNothing)
     // Just below the limit is fine.
     ASSERT_LE(dicom::CommentValue(Limit, kDate).size(), 65534u);
     EXPECT_TRUE(Write(D + "/ok.dcm", D + "/t2.dcm", Limit).Ok);
+}
+
+// The comment is UTF-8 and is stored in the source's own character set;
+// where the set cannot hold it, nothing is written.
+TEST_P(WriterLayout, StoresTheCommentInTheFilesCharacterSet)
+{
+    const TLayout& L = GetParam();
+    const std::string ESC = "\x1b";
+    struct {
+        std::optional<std::string> Charset;
+        std::string Comment, Stored; // Stored empty: refused
+    } Cases[] = {
+        {std::nullopt, "Caf\u00e9 \u00bd \u20ac", "Caf\xE9 \xBD \x80"},
+        {"ISO_IR 100", "J\u00e9r\u00f4me", "J\xE9r\xF4me"},
+        {"ISO_IR 192", "Gr\u00fc\u00dfe \u03a9\u03bc\u03ad\u03b3\u03b1 \u0416\u0443\u043a \u4e2d\u6587",
+         "Gr\u00fc\u00dfe \u03a9\u03bc\u03ad\u03b3\u03b1 \u0416\u0443\u043a \u4e2d\u6587"},
+        {"ISO_IR 126", "\u03a9\u03bc\u03ad\u03b3\u03b1", "\xD9\xEC\xDD\xE3\xE1"},
+        {"ISO_IR 144", "\u0416\u0443\u043a", "\xB6\xE3\xDA"},
+        {"GB18030", "\u4e2d\u6587", "\xD6\xD0\xCE\xC4"},
+        {"\\ISO 2022 IR 87", "\u5c71\u7530\r\nTaro", ESC + "$B;3ED" + ESC + "(B\r\nTaro"},
+        {"\\ISO 2022 IR 149", "\uae40\ud76c\uc911", ESC + "$)C\xB1\xE8\xC8\xF1\xC1\xDF"},
+        {std::nullopt, "\u4e2d", ""},
+        {"ISO_IR 100", "\u03a9mega", ""},
+        {"ISO_IR 144", "caf\u00e9", ""},
+        {"\\ISO 2022 IR 87", "caf\u00e9", ""},
+    };
+    TTempFolder Dir("charset");
+    const std::string Src = Dir.Path + "/src.dcm", Dst = Dir.Path + "/dst.dcm";
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(std::string(L.Name) + " " + C.Charset.value_or("(none)") + ": " + C.Comment);
+        WriteFile(Src, Build(L, {true, "old", false, true, C.Charset}));
+        ::unlink(Dst.c_str());
+        const auto Before = Dir.Snapshot();
+        const TResult R = Write(Src, Dst, C.Comment);
+        if (C.Stored.empty()) {
+            EXPECT_FALSE(R.Ok);
+            EXPECT_EQ(R.Messages, std::vector<std::string>{Dst + " could not be written: the comment holds characters "
+                                                                 "that the file's character set cannot store."});
+            EXPECT_EQ(Dir.Snapshot(), Before);
+            continue;
+        }
+        ASSERT_TRUE(R.Ok) << R.Text();
+        EXPECT_EQ(ReadFile(Dst), Build(L, {false, dicom::CommentValueOf(C.Stored, kDate), false, true, C.Charset}));
+        // Read back, the window shows what was typed.
+        dicom::THeaderData H;
+        dicom::LoadDICOMHeader(Dst, H);
+        EXPECT_EQ(dicom::DecodedHeader(H).ImageComments.substr(0, C.Comment.size()), C.Comment);
+    }
+}
+
+TEST(Writer, CharacterSetNamedAfterTheCommentsPlace)
+{
+    // Out of tag order, (0008,0005) follows the elements the comment goes
+    // before; it still governs the comment.
+    TTempFolder Dir("late-charset");
+    auto Make = [](const std::optional<std::string>& Comment) {
+        DataSet D(false, false);
+        D.Add(0x0008, 0x0060, "CS", "OT").Add(0x0020, 0x0013, "IS", "1");
+        if (Comment)
+            D.Add(0x0020, 0x4000, "LT", *Comment);
+        D.US(0x0028, 0x0010, 1).Add(0x0008, 0x0005, "CS", "ISO_IR 192");
+        return Part10(kExplicitLE, D);
+    };
+    WriteFile(Dir.Path + "/in.dcm", Make(std::nullopt));
+    const std::string Text = "\u00e9\u4e2d";
+    ASSERT_TRUE(Write(Dir.Path + "/in.dcm", Dir.Path + "/out.dcm", Text).Ok);
+    EXPECT_EQ(ReadFile(Dir.Path + "/out.dcm"), Make(dicom::CommentValueOf(Text, kDate)));
 }
 
 TEST(Writer, DataSetEncodedOtherwiseThanItsMetaSays)

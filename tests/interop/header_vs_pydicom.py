@@ -4,16 +4,28 @@ with pydicom on the raw summary values, the image size and the transfer
 syntax decisions; files we refuse must be refused for a reason pydicom
 confirms.
 
+The summary strings as decoded by the data set's Specific Character Set
+must be pydicom's, for its test files and for every file of its
+charset_files.
+
+DCMTK-made files with elements of the VRs that later editions put in the
+long form must load whole: summary, image size and preview.
+
 usage: header_vs_pydicom.py VARNELO_DICOM [TEST_FILES_DIR]
 """
 import json
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 import pydicom
+import pydicom.multival
 from pydicom.tag import Tag
+
+import longvr_variants
 
 FIELDS = {
     "PatientName": 0x00100010, "PatientID": 0x00100020, "PatientBirthDate": 0x00100030,
@@ -40,8 +52,29 @@ def unescape(s):
     return s.encode("latin-1")
 
 
-def ours(tool, path):
-    p = subprocess.run([tool, "info", "--header-only", str(path)], capture_output=True, timeout=60)
+def decoded_text(s, vr):
+    """A decoded value without what pydicom drops: padding, and empty
+    trailing component groups of person names."""
+    values = [s] if vr in ("LT", "ST", "UT") else s.split("\\")
+    out = []
+    for v in values:
+        v = v.rstrip(" \0")
+        if vr == "PN":
+            v = v.rstrip("=")
+        out.append(v)
+    return "\\".join(out).rstrip(" \0\\")
+
+
+def pydicom_text(elem):
+    value = elem.value
+    if isinstance(value, pydicom.multival.MultiValue):
+        return "\\".join(str(v) for v in value)
+    return "" if value is None else str(value)
+
+
+def ours(tool, path, header_only=True):
+    p = subprocess.run([tool, "info"] + (["--header-only"] if header_only else []) + [str(path)],
+                       capture_output=True, timeout=60)
     if p.returncode != 0:
         return None, p.stderr.decode("latin-1").strip()
     text = p.stdout.decode("ascii")
@@ -56,19 +89,15 @@ def first_group(path):
     return int.from_bytes(head[:2], "little") if len(head) >= 2 else None
 
 
-def main():
-    tool = sys.argv[1]
-    folder = Path(sys.argv[2]) if len(sys.argv) > 2 else Path(pydicom.__file__).parent / "data" / "test_files"
-    files = sorted(p for p in folder.rglob("*") if p.is_file() and p.suffix.lower() in (".dcm", "") and
-                   "dicomdirtests" not in p.parts)
+def compare(tool, files, failures, header_only=True):
+    """Compares every file; returns how many were compared and refused."""
     checked = refused = 0
-    failures = []
     for path in files:
         try:
             ds = pydicom.dcmread(str(path), force=True, defer_size=None)
         except Exception:
             ds = None
-        got, err = ours(tool, path)
+        got, err = ours(tool, path, header_only)
         ts = None
         if ds is not None and hasattr(ds, "file_meta") and "TransferSyntaxUID" in ds.file_meta:
             ts = str(ds.file_meta.TransferSyntaxUID).rstrip("\0 ")
@@ -104,6 +133,15 @@ def main():
                     failures.append(f"{path.name}: {name} {have!r} but pydicom has none")
             elif have != want:
                 failures.append(f"{path.name}: {name} {have!r} != pydicom {want!r}")
+        decoded = got["decoded"]
+        for name, tag in FIELDS.items():
+            if Tag(tag) not in ds or isinstance(ds[tag].value, bytes):
+                continue
+            elem = ds[tag]
+            want = decoded_text(pydicom_text(elem), elem.VR)
+            have = decoded_text(decoded[name], elem.VR)
+            if have != want:
+                failures.append(f"{path.name}: decoded {name} {have!r} != pydicom {want!r}")
         for name in ("Rows", "Columns"):
             want = int(ds.get(name, 0) or 0)
             if header[name] != want:
@@ -127,10 +165,37 @@ def main():
         has_pixels = Tag(0x7FE00010) in ds
         if got["pixelDataFound"] != has_pixels:
             failures.append(f"{path.name}: pixel data found {got['pixelDataFound']}, pydicom {has_pixels}")
+        if not header_only:
+            bitmap = got["bitmap"]
+            if not got["loaded"] or (bitmap["Width"], bitmap["Height"]) != (int(ds.Columns), int(ds.Rows)):
+                failures.append(f"{path.name}: no preview of the image ({got['loaded']}, {bitmap})")
         checked += 1
+    return checked, refused
+
+
+def main():
+    tool = sys.argv[1]
+    folder = Path(sys.argv[2]) if len(sys.argv) > 2 else Path(pydicom.__file__).parent / "data" / "test_files"
+    files = sorted(p for p in folder.rglob("*") if p.is_file() and p.suffix.lower() in (".dcm", "") and
+                   "dicomdirtests" not in p.parts)
+    failures = []
+    checked, refused = compare(tool, files, failures)
+    charset_files = sorted((Path(pydicom.__file__).parent / "data" / "charset_files").glob("*.dcm"))
+    cchecked, crefused = compare(tool, charset_files, failures)
+    if crefused or cchecked != len(charset_files) or cchecked < 15:
+        failures.append(f"charset files: {cchecked} of {len(charset_files)} compared")
+    work = tempfile.mkdtemp(prefix="varnelo-header-interop-")
+    try:
+        variants = longvr_variants.make(work)
+        vchecked, vrefused = compare(tool, [Path(p) for p in sorted(variants.values())], failures, header_only=False)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    if vrefused or vchecked != len(variants):
+        failures.append(f"long-form VR variants: {vchecked} of {len(variants)} loaded")
     for f in failures:
         print("FAIL", f)
-    print(f"{checked} files compared, {refused} refused, {len(failures)} disagreements")
+    print(f"{checked} files compared, {refused} refused, {cchecked} charset files, {vchecked} long-form VR variants, "
+          f"{len(failures)} disagreements")
     if checked < 40:
         print("too few files compared")
         return 1

@@ -13,6 +13,7 @@ usage: writer_interop.py VARNELO_DICOM
 """
 import concurrent.futures
 import glob
+import json
 import logging
 import os
 import re
@@ -25,17 +26,55 @@ import warnings
 import pydicom
 from pydicom.tag import Tag
 
+import longvr_variants
+
 TOOL = sys.argv[1]
 TEST_FILES = os.path.join(os.path.dirname(pydicom.__file__), "data", "test_files")
 ENV = dict(os.environ, LC_ALL="C")
 COMMENT = "Right kidney: small cyst.\nNo further action."
 STORED = COMMENT.replace("\n", "\r\n")
 DATE = rb"\d\d/\d\d/\d\d \d\d:\d\d:\d\d"
-TRAILER = re.compile(
-    re.escape(STORED) + r"\r\n\r\n\*{30}\r\nThis comment was recorded with\r\n"
-    r"  Varnelo \(c\) the Varnelo authors\. All rights reserved\.\r\n"
-    r"https://varnelo\.example/app\r\n\r\n\d\d/\d\d/\d\d \d\d:\d\d:\d\d\r\n\*{30} ?$"
-)
+
+
+def trailer(stored):
+    return re.compile(
+        re.escape(stored) + r"\r\n\r\n\*{30}\r\nThis comment was recorded with\r\n"
+        r"  Varnelo \(c\) the Varnelo authors\. All rights reserved\.\r\n"
+        r"https://varnelo\.example/app\r\n\r\n\d\d/\d\d/\d\d \d\d:\d\d:\d\d\r\n\*{30} ?$"
+    )
+
+
+TRAILER = trailer(STORED)
+CHARSET_FILES = os.path.join(os.path.dirname(pydicom.__file__), "data", "charset_files")
+# Comments saved into files of each character set: accented, Greek, Cyrillic
+# and CJK text into UTF-8 files above all, and each script into a file whose
+# own set holds it.
+ROUND_TRIPS = [
+    ("chrX1.dcm", "Gr\u00fc\u00dfe, caf\u00e9, na\u00efve \u00c5se"),
+    ("chrX1.dcm", "\u03a9\u03bc\u03ad\u03b3\u03b1 \u03ba\u03b1\u03b9 \u03ac\u03bb\u03c6\u03b1"),
+    ("chrX1.dcm", "\u0416\u0443\u043a \u0438 \u0451\u0436\n\u0421\u0435\u0440\u0434\u0446\u0435 \u0432 \u043d\u043e\u0440\u043c\u0435"),
+    ("chrX1.dcm", "\u738b\u5c0f\u6771 \u8179\u90e8 \uac80\uc0ac \u3084\u307e\u3060 \U0001F600"),
+    ("v_utf8_ct.dcm", "R\u00f6ntgen: \u03b1-\u0416\n\u4e2d\u6587\u30c6\u30b9\u30c8"),
+    # (ISO_IR 100 keeps the Windows-1252 bytes of old, whose 80-9F other
+    # readers take for C1 controls: nothing from that range here.)
+    ("chrFren.dcm", "J\u00e9r\u00f4me \u00e0 c\u00f4t\u00e9 \u00bd"),
+    ("chrGreek.dcm", "\u0394\u03b9\u03bf\u03bd\u03c5\u03c3\u03b9\u03bf\u03c2 \u03bf\u03ba"),
+    ("chrRuss.dcm", "\u041b\u044e\u043a\u0441\u0435\u043c\u0431\u0443\u0440\u0433"),
+    ("chrArab.dcm", "\u0642\u0628\u0627\u0646\u064a"),
+    ("chrHbrw.dcm", "\u05e9\u05dc\u05d5\u05dd"),
+    ("chrX2.dcm", "\u738b\u5c0f\u4e1c \u8179\u90e8"),
+    ("chrI2.dcm", "\ud64d\uae38\ub3d9 \u6d2a\u5409\u6d1e test\n\ud64d"),
+    ("chrH31.dcm", "\u5c71\u7530\u592a\u90ce \u3084\u307e\u3060\nline two"),
+    ("chrH32.dcm", "\uff94\uff8f\uff80\uff9e \u5c71\u7530"),
+]
+# Characters the file's set cannot store: refused, nothing written.
+REFUSED = [
+    ("chrFren.dcm", "\u03a9\u03bc\u03ad\u03b3\u03b1"),
+    ("chrRuss.dcm", "caf\u00e9"),
+    ("chrH31.dcm", "caf\u00e9"),
+    ("CT_small.dcm", "\u738b"),
+]
+CHARSET_REFUSAL = " could not be written: the comment holds characters that the file's character set cannot store."
 KNOWN_REFUSALS = (
     "No valid DicomFile.",
     "Deflate syntax not supported.",
@@ -83,6 +122,18 @@ def make_variants(work):
     dcmtk("v_rle.dcm", "dcmcrle", mr)
     dcmtk("v_nested_undefined.dcm", "dcmconv", "-e", os.path.join(TEST_FILES, "rtplan.dcm"))
     dcmtk("v_nested_undefined_be.dcm", "dcmconv", "-e", "+tb", os.path.join(TEST_FILES, "nested_priv_SQ.dcm"))
+    try:
+        out.update(longvr_variants.make(work, ENV))
+    except subprocess.CalledProcessError as e:
+        fail("longvr variants", "DCMTK could not make them: " + e.stderr.decode(errors="replace"))
+    # A UTF-8 CT as DCMTK writes one.
+    utf8 = os.path.join(work, "v_utf8_ct.dcm")
+    shutil.copy(ct, utf8)
+    r = run(["dcmodify", "-nb", "-i", "(0008,0005)=ISO_IR 192", utf8])
+    if r.returncode != 0:
+        fail("v_utf8_ct.dcm", r.stderr.decode(errors="replace"))
+    else:
+        out["v_utf8_ct.dcm"] = utf8
     # One that already carries a comment, to be replaced.
     commented = os.path.join(work, "v_commented.dcm")
     shutil.copy(ct, commented)
@@ -157,7 +208,7 @@ def pydicom_read(path):
     return ds, error, complaints
 
 
-def check_written(name, src, out):
+def check_written(name, src, out, stored=STORED):
     rc_s, comp_s, lines_s = dcmdump(src)
     rc_o, comp_o, lines_o = dcmdump(out)
     if rc_o != 0 and rc_s == 0:
@@ -182,9 +233,9 @@ def check_written(name, src, out):
         fail(name, "no Image Comments")
     else:
         raw = comments.value if isinstance(comments.value, str) else str(comments.value)
-        if not TRAILER.match(raw):
+        if not trailer(stored).match(raw):
             fail(name, f"Image Comments is {raw!r}")
-        elif len(raw) % 2:
+        elif len(pydicom.dcmread(out, force=True).get_item(Tag(0x0020, 0x4000)).value) % 2:
             fail(name, "odd comment length")
     if Tag(0x0020, 0x0000) in ds_o:
         fail(name, "(0020,0000) is still there")
@@ -206,6 +257,66 @@ def check_written(name, src, out):
         fail(name, "preamble differs")
 
 
+def dcmtk_utf8_comment(path, work):
+    """Image Comments as DCMTK reads it: converted to UTF-8 by dcmconv. None
+    when DCMTK cannot convert the file's character set."""
+    conv = os.path.join(work, "dcmtk-utf8-" + os.path.basename(path))
+    r = run(["dcmconv", "+U8", path, conv])
+    if r.returncode != 0:
+        return None
+    try:
+        raw = pydicom.dcmread(conv, force=True).get_item(Tag(0x0020, 0x4000)).value
+    finally:
+        os.remove(conv)
+    return raw.decode("utf-8")
+
+
+def check_charsets(work, variants):
+    """Round trips of comments in many scripts, read back by pydicom and by
+    DCMTK where its converter knows the file's set; and refusals."""
+    folder = os.path.join(work, "charsets")
+    os.mkdir(folder)
+    sources = dict(variants)
+    for i, (name, comment) in enumerate(ROUND_TRIPS):
+        src = sources.get(name) or os.path.join(CHARSET_FILES, name)
+        out = os.path.join(folder, f"{i}-{name}")
+        label = f"{name} with {comment!r}"
+        r = run([TOOL, "comment", src, out, comment])
+        if r.returncode != 0:
+            fail(label, "refused: " + r.stderr.decode(errors="replace"))
+            continue
+        stored = comment.replace("\n", "\r\n")
+        check_written(label, src, out, stored)
+        ds = pydicom.dcmread(out, force=True)
+        if ds.get("SpecificCharacterSet") != pydicom.dcmread(src, force=True).get("SpecificCharacterSet"):
+            fail(label, "Specific Character Set changed")
+        by_dcmtk = dcmtk_utf8_comment(out, folder)
+        if by_dcmtk is None:
+            if dcmtk_utf8_comment(src, folder) is not None:
+                fail(label, "DCMTK cannot convert the written file")
+        elif not trailer(stored).match(by_dcmtk):
+            fail(label, f"DCMTK reads {by_dcmtk!r}")
+        # Written again from its own output: the window shows the stored text,
+        # and saving that changes nothing in it but a second trailer.
+        got = json.loads(run([TOOL, "info", "--header-only", out]).stdout)["decoded"]["ImageComments"]
+        if not got.startswith(stored + "\r\n\r\n"):
+            fail(label, f"our own reading is {got!r}")
+    # The command line takes its text as UTF-8 and says so when it is not.
+    out = os.path.join(folder, "not-utf8.dcm")
+    r = subprocess.run([TOOL, "comment", os.path.join(CHARSET_FILES, "chrX1.dcm"), out, b"caf\xe9"],
+                       capture_output=True, env=ENV)
+    if r.returncode == 0 or r.stderr.decode(errors="replace").strip() != "The comment is not UTF-8 text." or \
+            os.path.exists(out):
+        fail("not-utf8", f"a comment that is no UTF-8 was not refused: {r.stderr!r}")
+    for name, comment in REFUSED:
+        src = os.path.join(CHARSET_FILES, name) if name.startswith("chr") else os.path.join(TEST_FILES, name)
+        out = os.path.join(folder, "refused-" + name)
+        r = run([TOOL, "comment", src, out, comment])
+        message = r.stderr.decode(errors="replace").strip()
+        if r.returncode == 0 or message != out + CHARSET_REFUSAL or os.path.exists(out):
+            fail(f"{name} with {comment!r}", f"not refused as it should be: {message!r}")
+
+
 def produce(work, name, src):
     """Both writes of one source: to a new name, and over a copy of itself.
     Each write syncs its file, so they run side by side."""
@@ -223,6 +334,7 @@ def main():
     work = tempfile.mkdtemp(prefix="varnelo-writer-interop-")
     try:
         sources = {os.path.basename(p): p for p in sorted(glob.glob(os.path.join(TEST_FILES, "*.dcm")))}
+        sources.update({os.path.basename(p): p for p in sorted(glob.glob(os.path.join(CHARSET_FILES, "*.dcm")))})
         variants = make_variants(os.path.join(work))
         sources.update(variants)
         os.mkdir(os.path.join(work, "out"))
@@ -256,6 +368,7 @@ def main():
                     fail(name, "writing over the source gives other bytes")
                 if os.listdir(selfdir) != [name]:
                     fail(name, f"left behind: {os.listdir(selfdir)}")
+        check_charsets(work, variants)
         print(f"accepted {len(accepted)}: {' '.join(accepted)}")
         for name, message in refused:
             print(f"refused {name}: {message}")
