@@ -121,13 +121,22 @@ std::vector<TTranscribedPhrase> Transcribe(TSpRecoEngine& engine, const std::vec
   QElapsedTimer clock;
   clock.start();
   std::vector<double> fedAt;  // wall time at which each 50 ms block was fed
+  // The engine counts audio since it started: phrase times are offset by
+  // what it heard before this recording.
+  double heardBefore = 0;
+  engine.Timing(&heardBefore, nullptr);
+  const qint64 baseMs = qint64(std::llround(heardBefore * 1000));
   const auto onPhrase = [&](const QStringList& words, qint64 startMs, qint64 endMs) {
     std::lock_guard lock(m);
     phrases.push_back({words, startMs, endMs});
     if (latencyMs && !fedAt.empty()) {
-      // The block that held the phrase's end went in at fedAt[k].
-      const size_t k = std::min(fedAt.size() - 1, size_t(std::max<qint64>(0, endMs - 300)) / 50);
-      latencyMs->push_back(double(clock.nsecsElapsed()) / 1e6 - fedAt[k]);
+      // The end of speech is the last loud sample before the phrase ended;
+      // a microphone hands it over at the end of its 50 ms block.
+      size_t last = std::min(samples.size(), size_t(std::max<qint64>(0, endMs - baseMs)) * (kRate / 1000));
+      while (last > 0 && std::abs(int(samples[last - 1])) < 600) --last;
+      const size_t k = std::min(fedAt.size() - 1, last / kBlock);
+      const double sampleMs = double(last) / (kRate / 1000), blockEndMs = double((k + 1) * kBlock) / (kRate / 1000);
+      latencyMs->push_back(double(clock.nsecsElapsed()) / 1e6 - fedAt[k] + (blockEndMs - sampleMs));
     }
   };
   // Results come on the decoder's thread: collect them there.
