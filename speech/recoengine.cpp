@@ -1,6 +1,7 @@
 #include "recoengine.h"
 
 #include "spsettings.h"
+#include "usertraining.h"
 
 #include <pocketsphinx.h>
 #include <pulse/pulseaudio.h>
@@ -65,6 +66,8 @@ TRecoModel RecoModelFromSettings() {
   const TRecoModel def = ShippedRecoModel();
   TRecoModel m;
   m.acousticModel = s->value(kModelFolder, def.acousticModel).toString();
+  const QString trained = TrainedModelFor(m.acousticModel);
+  if (!trained.isEmpty()) m.acousticModel = trained, m.trained = true;
   m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
   m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
   // Settings that name a language model of their own mix nothing in unless

@@ -29,10 +29,13 @@ struct TRecoModel {
   QString mixModel;
   double mixWeight = 0;
   int sensitivity = 50;  // 0..100
+  // The acoustic model is the user's trained one (see usertraining.h).
+  bool trained = false;
   // Decoder flags over the service's own choices, without the leading dash
   // ("lw" = "9"): for measuring settings, not for users.
   QMap<QString, QString> decoder;
 };
+// With the user's trained acoustic model where there is one.
 TRecoModel RecoModelFromSettings();
 // Where the shipped dictation model lives (the radiology language model and
 // its dictionary), beside the program: <prefix>/share/varnelo/speech.
