@@ -240,16 +240,21 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
   FWork = std::make_unique<QTemporaryDir>(SettingsFolder() + "/training-XXXXXX");
   if (!FWork->isValid()) throw ESpeechError(QStringLiteral("No work folder for the training could be made in ") + SettingsFolder());
   const QDir work(FWork->path());
-  for (const char* sub : {"wav", "feat", "acc", "model"}) work.mkpath(sub);
-  WriteFile(work.filePath("train.dict"), dictText + "\n");
-  QByteArray ids, trans;
-  for (int i = 0; i < clean.size(); ++i) {
-    const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
-    ids += id + "\n";
-    trans += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
+  try {
+    for (const char* sub : {"wav", "feat", "acc", "model"}) work.mkpath(sub);
+    WriteFile(work.filePath("train.dict"), dictText + "\n");
+    QByteArray ids, trans;
+    for (int i = 0; i < clean.size(); ++i) {
+      const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
+      ids += id + "\n";
+      trans += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
+    }
+    WriteFile(work.filePath("train.fileids"), ids);
+    WriteFile(work.filePath("train.transcription"), trans);
+  } catch (...) {
+    FWork.reset();
+    throw;
   }
-  WriteFile(work.filePath("train.fileids"), ids);
-  WriteFile(work.filePath("train.transcription"), trans);
 
   FPrompts = clean;
   FRecordings = std::move(recordings);
