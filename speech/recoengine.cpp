@@ -229,6 +229,7 @@ void TSpRecoEngine::Connect() {
   // Without a sound server there is no microphone to listen to.
   if (QMediaDevices::audioInputs().isEmpty())
     throw ESpeechError(QStringLiteral("No audio input device is available"));
+  FAcousticModel = m.acousticModel;
   FThread = std::thread([this] { Run(); });
   Post([this, m] { Load(m); });
   FInputThread = std::make_unique<QThread>();
@@ -325,6 +326,15 @@ ngram_model_t* ReadLanguageModel(cmd_ln_t* config, logmath_t* lmath, const TReco
 }  // namespace
 
 void TSpRecoEngine::Load(const TRecoModel& m) {
+  if (!Build(m)) {
+    FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  } else {
+    FDefaultSearch = kDictation;
+  }
+  FLoadedPromise.set_value();
+}
+
+bool TSpRecoEngine::Build(const TRecoModel& m) {
   // Sensitivity moves the speech/silence threshold (2.0 at the middle).
   const QByteArray threshold = QByteArray::number(3.5 - 0.03 * m.sensitivity, 'f', 2);
   QMap<QString, QString> flags;
@@ -356,12 +366,34 @@ void TSpRecoEngine::Load(const TRecoModel& m) {
       FDecoder = nullptr;
     }
   }
-  if (!FDecoder) {
-    FLoadError = QStringLiteral("The speech recogniser could not load its model");
-  } else {
-    FDefaultSearch = kDictation;
-  }
-  FLoadedPromise.set_value();
+  return FDecoder != nullptr;
+}
+
+void TSpRecoEngine::ReloadIfRetrained() {
+  // Training (or its removal) changes the acoustic model under a running
+  // recogniser: the next dictation uses the new one.
+  if (!FInput) return;
+  const TRecoModel now = RecoModelFromSettings();
+  if (now.acousticModel == FAcousticModel) return;
+  const bool ok = Call<bool>([this, now] {
+    ps_decoder_s* old = FDecoder;
+    const TRecoModel oldModel = FModel;
+    const QStringList oldWords = FAddedWords;
+    FDecoder = nullptr;
+    FAddedWords.clear();
+    if (!Build(now)) {  // keep listening with the model we had
+      FDecoder = old;
+      FModel = oldModel;
+      FAddedWords = oldWords;
+      return false;
+    }
+    if (old) ps_free(old);
+    FInUtterance = FInSpeech = false;
+    return true;
+  });
+  if (!ok) return;
+  FAcousticModel = now.acousticModel;
+  if (!FPhrases.isEmpty()) SetPhraseList(FPhrases);
 }
 
 bool TSpRecoEngine::SetDictationSearch() {
@@ -382,6 +414,7 @@ void TSpRecoEngine::WaitLoaded() {
 void TSpRecoEngine::Activate() {
   WaitLoaded();
   if (FActive) return;
+  ReloadIfRetrained();
   if (!FInput) {  // fed directly, no microphone to open
     FActive = true;
     ++FActivations;

@@ -99,6 +99,8 @@ private:
   R Call(std::function<R()> f);
   void Run();
   void Load(const TRecoModel& m);
+  bool Build(const TRecoModel& m);
+  void ReloadIfRetrained();
   void CheckModel(const TRecoModel& m) const;
   bool SetDictationSearch();
   void Decode(std::vector<short> samples);
@@ -127,6 +129,7 @@ private:
   bool FActive = false;
   int FActivations = 0;
   QStringList FPhrases;
+  QString FAcousticModel;  // the one loaded, for noticing a training
   std::unique_ptr<QThread> FInputThread;
   TRecoInput* FInput = nullptr;
   std::shared_future<QString> FInputStart;

@@ -504,6 +504,18 @@ TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
     TSpSharedRecoContext again;
     EXPECT_NO_THROW(again.CreateGrammar(0)->SetPhraseList({"no fracture is seen"}));
   }
+  // The recogniser that was running takes the trained model at its next
+  // dictation, keeping its phrase list.
+  c.grammar->SetPhraseList({"no fracture is seen", "the patient is stable"});
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(300) + Say("the patient is stable") + Silence(1200));
+    ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty() && feed.Done(); }, 30000));
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  EXPECT_EQ(c.texts, QStringList{"the patient is stable"});
   bool seenEngine = false;
   WithDialog("EngineProperties", [&](QDialog* d) {
     auto* label = Child<QLabel>(d, "TrainedModel");
