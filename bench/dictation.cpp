@@ -2,6 +2,7 @@
 //   bench_dictation SENTENCES.txt AUDIO [options]
 // AUDIO/VOICE/NNN.wav holds line NNN of SENTENCES.txt spoken by VOICE.
 // Options: --voices a,b,c  --general  --lm F --dict F
+//          --hmm DIR (another acoustic model, e.g. one trained on a voice)
 //          --set FLAG=VALUE  --latency N (real-time feeding of N sentences)
 //          --verbose (each sentence that came back wrong)
 #include "recoengine.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
       if (a == "--voices") voices = v.split(',');
       else if (a == "--lm") model.languageModel = v;
       else if (a == "--dict") model.dictionary = v;
+      else if (a == "--hmm") model.acousticModel = v, label += " (acoustic model " + v + ")";
       else if (a == "--set") model.decoder[v.section('=', 0, 0)] = v.section('=', 1);
       else if (a == "--latency") latencyCount = v.toInt();
       else {

@@ -1,6 +1,7 @@
 #include "recoengine.h"
 
 #include "spsettings.h"
+#include "usertraining.h"
 
 #include <pocketsphinx.h>
 #include <pulse/pulseaudio.h>
@@ -60,6 +61,8 @@ TRecoModel RecoModelFromSettings() {
   const TRecoModel def = ShippedRecoModel();
   TRecoModel m;
   m.acousticModel = s->value(kModelFolder, def.acousticModel).toString();
+  const QString trained = TrainedModelFor(m.acousticModel);
+  if (!trained.isEmpty()) m.acousticModel = trained, m.trained = true;
   m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
   m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
   m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
@@ -213,6 +216,7 @@ void TSpRecoEngine::Connect() {
   // Without a sound server there is no microphone to listen to.
   if (QMediaDevices::audioInputs().isEmpty())
     throw ESpeechError(QStringLiteral("No audio input device is available"));
+  FAcousticModel = m.acousticModel;
   FThread = std::thread([this] { Run(); });
   Post([this, m] { Load(m); });
   FInputThread = std::make_unique<QThread>();
@@ -287,6 +291,11 @@ const std::pair<const char*, const char*> kDecoderDefaults[] = {
 }  // namespace
 
 void TSpRecoEngine::Load(const TRecoModel& m) {
+  if (!Build(m)) FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  FLoadedPromise.set_value();
+}
+
+bool TSpRecoEngine::Build(const TRecoModel& m) {
   // Sensitivity moves the speech/silence threshold (2.0 at the middle).
   const QByteArray threshold = QByteArray::number(3.5 - 0.03 * m.sensitivity, 'f', 2);
   QMap<QString, QString> flags;
@@ -304,9 +313,7 @@ void TSpRecoEngine::Load(const TRecoModel& m) {
   cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
   if (config) FDecoder = ps_init(config);
   if (config) cmd_ln_free_r(config);
-  if (!FDecoder) {
-    FLoadError = QStringLiteral("The speech recogniser could not load its model");
-  } else {
+  if (FDecoder) {
     if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
     // Words the user added through the service's dialog; each also becomes a
     // word of the language model, so it is heard in running speech.
@@ -317,7 +324,31 @@ void TSpRecoEngine::Load(const TRecoModel& m) {
       if (!phones.isEmpty()) ps_add_word(FDecoder, word.constData(), phones.constData(), TRUE);
     }
   }
-  FLoadedPromise.set_value();
+  return FDecoder != nullptr;
+}
+
+void TSpRecoEngine::ReloadIfRetrained() {
+  // Training (or its removal) changes the acoustic model under a running
+  // recogniser: the next dictation uses the new one.
+  if (!FInput) return;
+  const TRecoModel now = RecoModelFromSettings();
+  if (now.acousticModel == FAcousticModel) return;
+  const bool ok = Call<bool>([this, now] {
+    ps_decoder_s* old = FDecoder;
+    const QByteArray oldSearch = FDefaultSearch;
+    FDecoder = nullptr;
+    if (!Build(now)) {  // keep listening with the model we had
+      FDecoder = old;
+      FDefaultSearch = oldSearch;
+      return false;
+    }
+    if (old) ps_free(old);
+    FInUtterance = FInSpeech = false;
+    return true;
+  });
+  if (!ok) return;
+  FAcousticModel = now.acousticModel;
+  if (!FPhrases.isEmpty()) SetPhraseList(FPhrases);
 }
 
 void TSpRecoEngine::WaitLoaded() {
@@ -330,6 +361,7 @@ void TSpRecoEngine::WaitLoaded() {
 void TSpRecoEngine::Activate() {
   WaitLoaded();
   if (FActive) return;
+  ReloadIfRetrained();
   if (!FInput) {  // fed directly, no microphone to open
     FActive = true;
     ++FActivations;

@@ -25,10 +25,13 @@ struct ps_decoder_s;
 struct TRecoModel {
   QString acousticModel, dictionary, languageModel;
   int sensitivity = 50;  // 0..100
+  // The acoustic model is the user's trained one (see usertraining.h).
+  bool trained = false;
   // Decoder flags over the service's own choices, without the leading dash
   // ("lw" = "9"): for measuring settings, not for users.
   QMap<QString, QString> decoder;
 };
+// With the user's trained acoustic model where there is one.
 TRecoModel RecoModelFromSettings();
 // Where the shipped dictation model lives (the radiology language model and
 // its dictionary), beside the program: <prefix>/share/varnelo/speech.
@@ -92,6 +95,8 @@ private:
   R Call(std::function<R()> f);
   void Run();
   void Load(const TRecoModel& m);
+  bool Build(const TRecoModel& m);
+  void ReloadIfRetrained();
   void CheckModel(const TRecoModel& m) const;
   void Decode(std::vector<short> samples);
   void EndPhrase(bool flush);
@@ -117,6 +122,7 @@ private:
   bool FActive = false;
   int FActivations = 0;
   QStringList FPhrases;
+  QString FAcousticModel;  // the one loaded, for noticing a training
   std::unique_ptr<QThread> FInputThread;
   TRecoInput* FInput = nullptr;
   std::shared_future<QString> FInputStart;

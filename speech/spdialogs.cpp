@@ -2,11 +2,13 @@
 
 #include "recoengine.h"
 #include "spsettings.h"
+#include "usertraining.h"
 
 #include <QAudioSource>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -53,6 +55,10 @@ public:
       const auto* s = reinterpret_cast<const short*>(data.constData());
       int peak = 0;
       for (qsizetype i = 0; i < data.size() / 2; ++i) peak = std::max(peak, std::abs(int(s[i])));
+      // What the recogniser would hear: the input volume applied.
+      if (Keep)
+        for (qsizetype i = 0; i < data.size() / 2; ++i)
+          Samples.push_back(short(std::clamp(int(std::lround(s[i] * Gain)), -32768, 32767)));
       const int level = std::min(100, int(std::lround(peak * Gain / 327.68)));
       setValue(level);
       MaxLevel = std::max(MaxLevel, level);
@@ -71,6 +77,8 @@ public:
 
   double Gain = 1.0;
   int MaxLevel = 0, Clipped = 0, Blocks = 0;
+  bool Keep = false;  // keep the samples heard (a recording)
+  std::vector<short> Samples;
 
 private:
   QAudioSource* FSource = nullptr;
@@ -256,10 +264,158 @@ void MicTraining(QWidget* parent, const QString& title) {
   d->exec();
 }
 
+// Reads the prompts aloud one by one, then adapts the recogniser to the
+// voice. Training runs in the background; closing the dialog cancels it.
+void UserTraining(QWidget* parent, const QString& title) {
+  const QStringList prompts = TrainingPrompts();
+  std::unique_ptr<QDialog> d(MakeDialog(parent, title));
+  d->setObjectName("UserTraining");
+  auto recordings = std::make_shared<std::vector<std::vector<short>>>(size_t(prompts.size()));
+  auto current = std::make_shared<int>(0);
+  auto* intro = new QLabel(QStringLiteral("Press Record, read the sentence aloud as you would dictate, and press Stop. "
+                                          "Pick a sentence in the list to record it again."), d.get());
+  intro->setWordWrap(true);
+  auto* number = new QLabel(d.get());
+  number->setObjectName("PromptNumber");
+  auto* prompt = new QLabel(d.get());
+  prompt->setObjectName("Prompt");
+  prompt->setWordWrap(true);
+  QFont big = prompt->font();
+  big.setPointSizeF(big.pointSizeF() * 1.4);
+  prompt->setFont(big);
+  auto* list = new QListWidget(d.get());
+  list->setObjectName("Prompts");
+  for (const QString& p : prompts) list->addItem(p);
+  auto* meter = new TLevelMeter(d.get());
+  meter->setObjectName("LevelMeter");
+  meter->Gain = GainOf(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  auto* record = new QPushButton(QStringLiteral("Record"), d.get());
+  record->setObjectName("Record");
+  auto* stop = new QPushButton(QStringLiteral("Stop"), d.get());
+  stop->setObjectName("Stop");
+  stop->setEnabled(false);
+  auto* train = new QPushButton(QStringLiteral("Train"), d.get());
+  train->setObjectName("Train");
+  auto* cancel = new QPushButton(QStringLiteral("Cancel Training"), d.get());
+  cancel->setObjectName("CancelTraining");
+  cancel->setEnabled(false);
+  auto* progress = new QProgressBar(d.get());
+  progress->setObjectName("TrainingProgress");
+  progress->setRange(0, 100);
+  progress->setValue(0);
+  auto* status = new QLabel(d.get());
+  status->setObjectName("Status");
+  status->setWordWrap(true);
+  auto* trainer = new TUserTrainer(d.get());
+
+  const auto recorded = [recordings] {
+    return int(std::count_if(recordings->begin(), recordings->end(), [](const auto& r) { return !r.empty(); }));
+  };
+  const auto show = [=](int i) {
+    *current = i;
+    number->setText(QStringLiteral("Sentence %1 of %2").arg(i + 1).arg(prompts.size()));
+    prompt->setText(prompts[i]);
+    const QSignalBlocker block(list);
+    list->setCurrentRow(i);
+  };
+  const auto refresh = [=] {
+    for (int i = 0; i < list->count(); ++i)
+      list->item(i)->setText(((*recordings)[size_t(i)].empty() ? QStringLiteral("    ") : QStringLiteral("\u2713  ")) +
+                             prompts[i]);
+    const bool busy = trainer->Running(), listening = stop->isEnabled();
+    train->setEnabled(!busy && !listening && recorded() == int(prompts.size()));
+    record->setEnabled(!busy && !listening);
+    list->setEnabled(!busy && !listening);
+    cancel->setEnabled(busy);
+  };
+  QObject::connect(list, &QListWidget::currentRowChanged, d.get(), [=](int row) {
+    if (row >= 0) show(row);
+  });
+  QObject::connect(record, &QPushButton::clicked, d.get(), [=] {
+    meter->Samples.clear();
+    meter->Keep = true;
+    meter->MaxLevel = meter->Clipped = meter->Blocks = 0;
+    meter->Listen(RecoInputDevice());
+    stop->setEnabled(true);
+    status->setText(QStringLiteral("Listening..."));
+    refresh();
+  });
+  QObject::connect(stop, &QPushButton::clicked, d.get(), [=] {
+    meter->Stop();
+    meter->Keep = false;
+    stop->setEnabled(false);
+    if (meter->Blocks == 0 || meter->MaxLevel < 3) {
+      status->setText(QStringLiteral("Nothing was heard. Check the microphone and record the sentence again."));
+    } else {
+      (*recordings)[size_t(*current)] = std::move(meter->Samples);
+      status->setText(meter->Clipped > 2 ? QStringLiteral("That was too loud and clipped: lower the input volume and record it again.")
+                                         : QString());
+      // On to the next sentence still to read.
+      for (int k = 1; k <= int(prompts.size()); ++k) {
+        const int next = (*current + k) % int(prompts.size());
+        if ((*recordings)[size_t(next)].empty()) {
+          show(next);
+          break;
+        }
+      }
+    }
+    meter->Samples.clear();
+    refresh();
+  });
+  QObject::connect(train, &QPushButton::clicked, d.get(), [=] {
+    try {
+      progress->setValue(0);
+      trainer->Start(prompts, *recordings);
+      status->setText(QStringLiteral("Training..."));
+    } catch (const ESpeechError& e) {
+      status->setText(e.Message());
+    }
+    refresh();
+  });
+  QObject::connect(cancel, &QPushButton::clicked, trainer, &TUserTrainer::Cancel);
+  QObject::connect(trainer, &TUserTrainer::Progress, d.get(), [=](int percent, const QString& what) {
+    progress->setValue(percent);
+    status->setText(what);
+  });
+  QObject::connect(trainer, &TUserTrainer::Finished, d.get(), [=](bool ok, const QString& error) {
+    status->setText(ok ? QStringLiteral("The recogniser has been trained on your voice. It uses the trained model "
+                                        "from the next dictation on.")
+                       : error + QStringLiteral(". The previous model stays in use."));
+    if (!ok) progress->setValue(0);
+    refresh();
+  });
+  show(0);
+  refresh();
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(record);
+  buttons->addWidget(stop);
+  buttons->addStretch();
+  buttons->addWidget(train);
+  buttons->addWidget(cancel);
+  auto* close = new QDialogButtonBox(QDialogButtonBox::Close, d.get());
+  QObject::connect(close, &QDialogButtonBox::rejected, d.get(), &QDialog::reject);
+  auto* layout = new QVBoxLayout(d.get());
+  layout->addWidget(intro);
+  layout->addWidget(number);
+  layout->addWidget(prompt);
+  layout->addWidget(meter);
+  layout->addLayout(buttons);
+  layout->addWidget(list);
+  layout->addWidget(progress);
+  layout->addWidget(status);
+  layout->addWidget(close);
+  d->resize(560, 520);
+  d->exec();
+  // Closing while training stops it; the previous model stays.
+  trainer->Cancel();
+}
+
 void EngineProperties(QWidget* parent, const QString& title) {
   std::unique_ptr<QDialog> d(MakeDialog(parent, title));
   d->setObjectName("EngineProperties");
-  const TRecoModel m = RecoModelFromSettings();
+  TRecoModel m = RecoModelFromSettings();
+  // The folder the settings name, not the trained model adapted from it.
+  m.acousticModel = OpenSpeechSettings()->value(kModelFolder, ShippedRecoModel().acousticModel).toString();
   const TRecoModel shipped = ShippedRecoModel(), general = GeneralRecoModel();
   auto* choice = new QComboBox(d.get());
   choice->setObjectName("ModelChoice");
@@ -289,12 +445,32 @@ void EngineProperties(QWidget* parent, const QString& title) {
   sens->setObjectName("Sensitivity");
   sens->setRange(0, 100);
   sens->setValue(m.sensitivity);
+  auto* trainedLabel = new QLabel(d.get());
+  trainedLabel->setObjectName("TrainedModel");
+  auto* untrain = new QPushButton(QStringLiteral("Remove Training"), d.get());
+  untrain->setObjectName("RemoveTraining");
+  const auto showTrained = [=] {
+    const bool trained = !TrainedModelFor(hmm->text()).isEmpty();
+    trainedLabel->setText(trained ? QStringLiteral("A model trained on your voice is in use.")
+                                  : QStringLiteral("No model trained on your voice is in use."));
+    untrain->setEnabled(QFileInfo::exists(TrainedModelFolder()));
+  };
+  QObject::connect(untrain, &QPushButton::clicked, d.get(), [=] {
+    RemoveTrainedModel();
+    showTrained();
+  });
+  QObject::connect(hmm, &QLineEdit::textChanged, d.get(), showTrained);
+  showTrained();
+  auto* trainedRow = new QHBoxLayout;
+  trainedRow->addWidget(trainedLabel, 1);
+  trainedRow->addWidget(untrain);
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("Model:"), choice);
   form->addRow(QStringLiteral("Acoustic model:"), hmm);
   form->addRow(QStringLiteral("Dictionary:"), dict);
   form->addRow(QStringLiteral("Language model:"), lm);
   form->addRow(QStringLiteral("Sensitivity:"), sens);
+  form->addRow(QStringLiteral("Voice training:"), trainedRow);
   auto* note = new QLabel(QStringLiteral("Changes take effect when the recogniser next starts."), d.get());
   auto* layout = new QVBoxLayout(d.get());
   layout->addLayout(form);
@@ -322,6 +498,7 @@ bool ShowSpeechDialog(QWidget* parent, const QString& title, const QString& type
   else if (typeOfUI == "AddRemoveWord") AddRemoveWord(parent, title, engine);
   else if (typeOfUI == "MicTraining") MicTraining(parent, title);
   else if (typeOfUI == "EngineProperties") EngineProperties(parent, title);
+  else if (typeOfUI == "UserTraining") UserTraining(parent, title);
   else return false;
   return true;
 }

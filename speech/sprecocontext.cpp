@@ -12,7 +12,7 @@
 namespace {
 const QStringList& SupportedUI() {
   static const QStringList types = {"AudioProperties", "AudioVolume", "AddRemoveWord", "MicTraining",
-                                    "EngineProperties"};
+                                    "EngineProperties", "UserTraining"};
   return types;
 }
 constexpr qint64 kBytesPerMs = 32;  // 16 kHz, 16-bit mono

@@ -98,7 +98,7 @@ private:
 class TSpRecognizer {
 public:
   // True exactly for "AudioProperties", "AudioVolume", "AddRemoveWord",
-  // "MicTraining" and "EngineProperties".
+  // "MicTraining", "EngineProperties" and "UserTraining".
   bool IsUISupported(const QString& typeOfUI, const QVariant& extraData = QVariant());
   // Shows the dialog modally; throws for an unsupported type.
   void DisplayUI(QWidget* parent, const QString& title, const QString& typeOfUI,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the dictation model from the corpus script:
 #   build-model.sh OUTDIR BASE.dict GENERAL.lm.bin RANKWORDS
-# OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin and radiology.dict.
+# OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin, radiology.dict and
+# prompts.txt (the sentences read to train the recogniser on a voice).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=$1 base=$2 general=$3 rankwords=$4
@@ -24,6 +25,7 @@ compile-lm "$work/lm.ilm.gz" --text=yes "$work/corpus.arpa" > /dev/null
 sphinx_lm_convert -i "$work/radiology.arpa" -o "$work/radiology.lm.bin" > "$work/convert.log" 2>&1 ||
   { cat "$work/convert.log" >&2; exit 1; }
 "$python" "$here/pronounce.py" "$base" "$work/corpus.txt" "$work/radiology.dict" "$work/ranked.txt" "$general_words"
-for f in corpus.txt radiology.arpa radiology.lm.bin radiology.dict; do
+"$python" "$here/prompts.py" "$work/corpus.txt" "$work/radiology.dict" 20 > "$work/prompts.txt"
+for f in corpus.txt radiology.arpa radiology.lm.bin radiology.dict prompts.txt; do
   mv -f "$work/$f" "$out/$f"
 done

@@ -399,7 +399,7 @@ TEST_F(AppSpeech, ConfigureMenuListsVoicesWithTheCurrentOneTickedAndTheDialogs)
     for (const TSpObjectToken& T : Voices.Items())
         Expected << QStringLiteral("Voice: ") + T.GetDescription();
     Expected << QStringLiteral("-") << QStringLiteral("UI: Engine Properties") << QStringLiteral("UI: Add/Remove Word")
-             << QStringLiteral("UI: Microphone Training") << QStringLiteral("UI: Audio Properties")
+             << QStringLiteral("UI: User Training") << QStringLiteral("UI: Microphone Training") << QStringLiteral("UI: Audio Properties")
              << QStringLiteral("UI: Audio Volume");
     EXPECT_EQ(AddedItems(), Expected);
 

@@ -84,7 +84,7 @@ check_install() {
   # Nothing else lands in the prefix (libraries, headers, test programs).
   local stray
   stray=$(cd "$prefix" && find . -type f | sed 's#^\./##' |
-    grep -Ev "^(bin/varnelo|bin/varnelo-dicom|bin/varnelo-speech|share/varnelo/speech/radiology\.(lm\.bin|dict)|share/applications/$id\.desktop|share/metainfo/$id\.metainfo\.xml|share/mime/packages/$id\.xml|share/icons/hicolor/(scalable|[0-9]+x[0-9]+)/apps/$id\.(svg|png))$" || true)
+    grep -Ev "^(bin/varnelo|bin/varnelo-dicom|bin/varnelo-speech|share/varnelo/speech/(radiology\.(lm\.bin|dict)|prompts\.txt)|share/applications/$id\.desktop|share/metainfo/$id\.metainfo\.xml|share/mime/packages/$id\.xml|share/icons/hicolor/(scalable|[0-9]+x[0-9]+)/apps/$id\.(svg|png))$" || true)
   [ -z "$stray" ] || fail "unexpected files installed: $stray"
 
   # The launcher: valid, and everything it names is there.
@@ -152,7 +152,7 @@ check_deb() {
   local contents
   contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
   for f in ./usr/bin/varnelo ./usr/bin/varnelo-dicom ./usr/bin/varnelo-speech \
-           ./usr/share/varnelo/speech/radiology.lm.bin ./usr/share/varnelo/speech/radiology.dict \
+           ./usr/share/varnelo/speech/radiology.lm.bin ./usr/share/varnelo/speech/radiology.dict ./usr/share/varnelo/speech/prompts.txt \
            "./usr/share/applications/$id.desktop" \
            "./usr/share/metainfo/$id.metainfo.xml" "./usr/share/mime/packages/$id.xml" \
            "./usr/share/icons/hicolor/scalable/apps/$id.svg" "./usr/share/icons/hicolor/48x48/apps/$id.png"; do

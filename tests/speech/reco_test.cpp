@@ -4,6 +4,7 @@
 #include "sprecocontext.h"
 #include "spsettings.h"
 #include "transcribe.h"
+#include "usertraining.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,11 +12,15 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QCryptographicHash>
 #include <QProgressBar>
 #include <QSlider>
 #include <QMediaDevices>
@@ -303,12 +308,12 @@ TEST(RecoDialogs, SupportedExactlyForTheDialogsThatDoSomething) {
   TContext c;
   TSpRecognizer* r = c.ctx.Recognizer();
   const struct { const char* type; bool supported; } cases[] = {
-      {"EngineProperties", true}, {"AddRemoveWord", true},  {"UserTraining", false},
+      {"EngineProperties", true}, {"AddRemoveWord", true},  {"UserTraining", true},
       {"MicTraining", true},      {"RecoProfileProperties", false}, {"AudioProperties", true},
       {"AudioVolume", true},
   };
   for (const auto& k : cases) EXPECT_EQ(r->IsUISupported(k.type), k.supported) << k.type;
-  EXPECT_THROW(r->DisplayUI(nullptr, "User Training", "UserTraining"), ESpeechError);
+  EXPECT_THROW(r->DisplayUI(nullptr, "Record Profile", "RecoProfileProperties"), ESpeechError);
 }
 
 TEST(RecoDialogs, AudioPropertiesChoosesTheInputDeviceByIdWithALiveLevel) {
@@ -431,4 +436,135 @@ TEST(RecoDialogs, MicrophoneTrainingTellsWhetherTheMicrophoneIsHeard) {
   delete poll;
   EXPECT_TRUE(seen);
   EXPECT_EQ(verdict, "The microphone is heard well.");
+}
+
+namespace {
+// The trained model goes whatever the test's outcome.
+struct TTrainedModelGuard {
+  TTrainedModelGuard() { RemoveTrainedModel(); }
+  ~TTrainedModelGuard() { RemoveTrainedModel(); }
+};
+
+QByteArray TrainedModelSum() {
+  QCryptographicHash h(QCryptographicHash::Md5);
+  for (const char* name : {"means", "variances", "sendump"}) {
+    QFile f(TrainedModelFolder() + "/" + name);
+    if (f.open(QIODevice::ReadOnly)) h.addData(f.readAll());
+  }
+  return h.result();
+}
+
+template <typename T>
+T* Child(QDialog* d, const char* name) {
+  T* w = d->findChild<T*>(name);
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+}  // namespace
+
+// The whole training as a user does it: each prompt read into the
+// microphone (one read again), the model trained and then used; a second
+// training cancelled half-way leaves that model; Engine Properties shows it
+// and removes it.
+TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
+  TContext c;
+  TTrainedModelGuard guard;
+  const QStringList prompts = TrainingPrompts();
+  ASSERT_EQ(prompts.size(), 20);
+  const QString base = RecoModelFromSettings().acousticModel;
+  EXPECT_FALSE(RecoModelFromSettings().trained);
+  bool seen = false, done = false;
+  QByteArray trainedSum;
+  WithDialog("UserTraining", [&](QDialog* d) {
+    auto* record = Child<QPushButton>(d, "Record");
+    auto* stop = Child<QPushButton>(d, "Stop");
+    auto* train = Child<QPushButton>(d, "Train");
+    auto* cancel = Child<QPushButton>(d, "CancelTraining");
+    auto* list = Child<QListWidget>(d, "Prompts");
+    auto* prompt = Child<QLabel>(d, "Prompt");
+    auto* status = Child<QLabel>(d, "Status");
+    auto* progress = Child<QProgressBar>(d, "TrainingProgress");
+    if (!record || !stop || !train || !cancel || !list || !prompt || !status || !progress) return;
+    const auto read = [&](const QString& text) {
+      record->click();
+      Wait(200);
+      TMicFeeder feed(Silence(300) + Say(text) + Silence(500));
+      WaitFor([&] { return feed.Done(); }, 30000);
+      Wait(300);
+      stop->click();
+    };
+    // A sentence read into a silent microphone is refused and stays to do.
+    record->click();
+    Wait(300);
+    stop->click();
+    EXPECT_EQ(prompt->text(), prompts[0]);
+    for (int i = 0; i < prompts.size(); ++i) {
+      ASSERT_EQ(prompt->text(), prompts[i]) << status->text().toStdString();
+      EXPECT_FALSE(train->isEnabled());
+      read(prompts[i]);
+    }
+    // Redo the first one.
+    list->setCurrentRow(0);
+    EXPECT_EQ(prompt->text(), prompts[0]);
+    read(prompts[0]);
+    ASSERT_TRUE(train->isEnabled()) << status->text().toStdString();
+    train->click();
+    EXPECT_TRUE(cancel->isEnabled());
+    EXPECT_FALSE(record->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return train->isEnabled(); }, 120000));
+    EXPECT_EQ(progress->value(), 100) << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains("trained on your voice")) << status->text().toStdString();
+    EXPECT_EQ(TrainedModelFor(base), TrainedModelFolder());
+    trainedSum = TrainedModelSum();
+    // Again, cancelled while it runs.
+    train->click();
+    ASSERT_TRUE(cancel->isEnabled());
+    WaitFor([&] { return progress->value() >= 10; }, 20000);
+    cancel->click();
+    ASSERT_TRUE(WaitFor([&] { return train->isEnabled(); }, 20000));
+    EXPECT_TRUE(status->text().contains("cancelled")) << status->text().toStdString();
+    done = true;
+  }, &seen);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "User Training", "UserTraining");
+  ASSERT_TRUE(seen && done);
+  EXPECT_EQ(TrainedModelSum(), trainedSum);
+  EXPECT_TRUE(QDir(QFileInfo(SpeechSettingsPath()).path()).entryList({"training-*"}, QDir::Dirs).isEmpty());
+  // The service loads the trained model from now on.
+  const TRecoModel m = RecoModelFromSettings();
+  EXPECT_TRUE(m.trained);
+  EXPECT_EQ(m.acousticModel, TrainedModelFolder());
+  {
+    TSpSharedRecoContext again;
+    EXPECT_NO_THROW(again.CreateGrammar(0)->SetPhraseList({"no fracture is seen"}));
+  }
+  // The recogniser that was running takes the trained model at its next
+  // dictation, keeping its phrase list.
+  c.grammar->SetPhraseList({"no fracture is seen", "the patient is stable"});
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(300) + Say("the patient is stable") + Silence(1200));
+    ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty() && feed.Done(); }, 30000));
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  EXPECT_EQ(c.texts, QStringList{"the patient is stable"});
+  bool seenEngine = false;
+  WithDialog("EngineProperties", [&](QDialog* d) {
+    auto* label = Child<QLabel>(d, "TrainedModel");
+    auto* remove = Child<QPushButton>(d, "RemoveTraining");
+    if (!label || !remove) return;
+    EXPECT_EQ(label->text(), "A model trained on your voice is in use.");
+    remove->click();
+    EXPECT_EQ(label->text(), "No model trained on your voice is in use.");
+    EXPECT_FALSE(remove->isEnabled());
+    seenEngine = true;
+    d->accept();
+  }, &seenEngine);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+  EXPECT_TRUE(seenEngine);
+  EXPECT_FALSE(RecoModelFromSettings().trained);
+  EXPECT_EQ(RecoModelFromSettings().acousticModel, base);
+  // Accepting the dialog keeps the model the settings name, not the trained copy.
+  EXPECT_EQ(OpenSpeechSettings()->value(kModelFolder).toString(), base);
 }

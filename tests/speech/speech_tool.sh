@@ -17,6 +17,9 @@ sox "$scratch/say.wav" -r 16000 -c 3 -b 16 "$scratch/three.wav"
 printf 'not a recording\n' > "$scratch/text.wav"
 head -c 30 "$scratch/mono16k.wav" > "$scratch/cut-header.wav"
 head -c 20000 "$scratch/mono16k.wav" > "$scratch/cut-data.wav"
+printf 'no fracture is seen\nno fracture is seen\n' > "$scratch/prompts-two.txt"
+printf 'no fracture is seen\nno qqxyzzy is seen\n' > "$scratch/prompts-unknown.txt"
+sox -n -r 16000 -c 1 -b 16 "$scratch/quiet.wav" trim 0 2
 
 # name | arguments | exit status | text the output must hold (stdout, else stderr)
 while IFS='|' read -r name args status want; do
@@ -48,6 +51,91 @@ cut-off sound data kept|transcribe --raw cut-data.wav|0|no
 8-bit samples refused|transcribe eight.wav|1|only 16-bit PCM
 three channels refused|transcribe three.wav|1|only mono and stereo
 no file named|transcribe --raw|2|usage
+prompts|prompts|0|
+train without recordings|train prompts-two.txt|2|usage
+train, fewer recordings than prompts|train prompts-two.txt mono16k.wav|1|2 prompts but 1 recordings
+train, a broken recording|train prompts-two.txt mono16k.wav text.wav|1|not a WAV file we can read
+train, a missing prompts file|train nowhere.txt mono16k.wav|1|nowhere.txt could not be opened
+train, a word the dictionary lacks|train prompts-unknown.txt mono16k.wav mono16k.wav|1|"qqxyzzy" of prompt 2 is not in the recogniser's dictionary
+train, a silent recording|train prompts-two.txt mono16k.wav quiet.wav|1|Recording 2 holds no speech
 CASES
+
+check() {  # name, condition...
+  local name=$1; shift
+  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; fails=$((fails + 1)); fi
+}
+
+# Training on one voice: espeak-ng's en-us, which the shipped acoustic model
+# hears worst, reads the prompts; sentences of our own (not prompts) in the
+# same voice then come back with far fewer words wrong.
+"$tool" prompts > "$scratch/prompts.txt"
+check "twenty prompts" [ "$(grep -c . "$scratch/prompts.txt")" = 20 ]
+mkdir -p "$scratch/reads"
+n=0 reads=()
+while IFS= read -r line; do
+  n=$((n + 1))
+  espeak-ng -v en-us -w "$scratch/reads/$n.wav" "$line"
+  reads+=("$scratch/reads/$n.wav")
+done < "$scratch/prompts.txt"
+cat > "$scratch/said.txt" <<'SAID'
+there is a small left pleural effusion
+no acute fracture or dislocation
+mild cardiomegaly with pulmonary vascular congestion
+a four millimeter nodule in the right upper lobe
+recommend follow up ct in six months
+the liver and spleen are normal in size
+SAID
+n=0
+while IFS= read -r line; do
+  n=$((n + 1))
+  espeak-ng -v en-us -w "$scratch/said-$n.wav" "$line"
+done < "$scratch/said.txt"
+# Words wrong in percent over all the sentences.
+wer() {
+  local i hyp=$scratch/heard.txt
+  : > "$hyp"
+  for i in $(seq 1 "$n"); do
+    "$tool" transcribe --raw "$scratch/said-$i.wav" | tr '\n' ' ' >> "$hyp"
+    echo >> "$hyp"
+  done
+  /usr/bin/python3 - "$scratch/said.txt" "$hyp" <<'PY'
+import sys
+said = open(sys.argv[1]).read().split("\n")
+heard = open(sys.argv[2]).read().split("\n")
+words = errors = 0
+for a, b in zip(said, heard):
+    a, b = a.split(), b.split()
+    d = list(range(len(b) + 1))
+    for i in range(1, len(a) + 1):
+        prev, d[0] = d[:], i
+        for j in range(1, len(b) + 1):
+            d[j] = min(prev[j] + 1, d[j - 1] + 1, prev[j - 1] + (a[i - 1] != b[j - 1]))
+    words += len(a)
+    errors += d[-1]
+print(round(100 * errors / words))
+PY
+}
+model=$XDG_CONFIG_HOME/varnelo-speech/trained
+before=$(wer)
+cp "$scratch/heard.txt" "$scratch/heard-before.txt"
+check "train on the prompts' readings" "$tool" train "$scratch/prompts.txt" "${reads[@]}"
+check "the trained model is in the service's folder" [ -f "$model/means" ]
+after=$(wer)
+echo "     words wrong: $before % before training, $after % after"
+check "training lowers the voice's words wrong by half or more" [ "$((after * 2))" -le "$before" ]
+# Bad input afterwards leaves the trained model as it was.
+sum=$(cat "$model/means" "$model/sendump" | md5sum)
+set +e
+"$tool" train "$scratch/prompts.txt" "${reads[@]:1}" 2>/dev/null; rc1=$?
+"$tool" train "$scratch/prompts.txt" "${reads[@]:1}" "$scratch/text.wav" 2>/dev/null; rc2=$?
+set -e
+check "failed trainings exit 1" [ "$rc1$rc2" = 11 ]
+check "failed trainings leave the trained model" [ "$(cat "$model/means" "$model/sendump" | md5sum)" = "$sum" ]
+check "nothing is left of the failed trainings" [ -z "$(ls -d "$XDG_CONFIG_HOME"/varnelo-speech/training-* 2>/dev/null)" ]
+check "reset" "$tool" train --reset
+check "reset removes the trained model" [ ! -e "$model" ]
+wer > /dev/null
+check "after reset the shipped model hears as before" cmp -s "$scratch/heard.txt" "$scratch/heard-before.txt"
+
 echo "$passes passed, $fails failed"
 [ "$fails" = 0 ]

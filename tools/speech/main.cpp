@@ -2,11 +2,17 @@
 //   varnelo-speech transcribe [--raw] FILE.wav
 // runs dictation on a recording exactly as the microphone would feed it and
 // prints the text of each phrase, one per line.
+//   varnelo-speech prompts
+//   varnelo-speech train PROMPTS.txt WAV... | train --reset
+// train the recogniser on a voice from recordings of the prompt sentences,
+// as the service's training dialog does, or return to the shipped model.
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "transcribe.h"
+#include "usertraining.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -18,6 +24,13 @@ int Usage() {
                "  varnelo-speech transcribe [--raw] FILE.wav\n"
                "    prints the text each dictated phrase would insert, one phrase per line;\n"
                "    --raw prints the recogniser's words without spoken punctuation replaced.\n"
+               "  varnelo-speech prompts\n"
+               "    prints the sentences to read for training, one per line.\n"
+               "  varnelo-speech train PROMPTS.txt WAV...\n"
+               "    trains the recogniser on the voice of the recordings, one WAV per line\n"
+               "    of PROMPTS.txt in order; the service uses the trained model from then on.\n"
+               "  varnelo-speech train --reset\n"
+               "    removes the trained model: the shipped one is used again.\n"
                "  Model options, for measurements (default: the dictation settings):\n"
                "    --general          the acoustic model's general English language model\n"
                "    --lm FILE --dict FILE\n"
@@ -25,11 +38,55 @@ int Usage() {
   return 2;
 }
 
+int Fail(const QString& message) {
+  std::fprintf(stderr, "varnelo-speech: %s\n", qPrintable(message));
+  return 1;
+}
+
+int Prompts() {
+  try {
+    for (const QString& p : TrainingPrompts()) std::printf("%s\n", p.toUtf8().constData());
+    return 0;
+  } catch (const ESpeechError& e) {
+    return Fail(e.Message());
+  }
+}
+
+int Train(QStringList args) {
+  if (args == QStringList{"--reset"}) {
+    RemoveTrainedModel();
+    std::printf("The shipped acoustic model is used again.\n");
+    return 0;
+  }
+  if (args.size() < 2 || args[0].startsWith("--")) return Usage();
+  try {
+    QFile f(args.takeFirst());
+    if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(f.fileName() + QStringLiteral(" could not be opened: ") + f.errorString());
+    QStringList prompts;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n'))
+      if (!line.simplified().isEmpty()) prompts << line.simplified();
+    if (prompts.size() != args.size())
+      throw ESpeechError(QStringLiteral("%1 holds %2 prompts but %3 recordings were given: one WAV per prompt, in order")
+                             .arg(f.fileName()).arg(prompts.size()).arg(args.size()));
+    std::vector<std::vector<short>> recordings;
+    for (const QString& wav : args) recordings.push_back(ReadWavFile(wav));
+    TUserTrainer trainer;
+    trainer.Run(prompts, std::move(recordings));
+    std::printf("Trained on %lld recordings; the model is in %s\n", qlonglong(prompts.size()),
+                qPrintable(TrainedModelFolder()));
+    return 0;
+  } catch (const std::exception& e) {
+    return Fail(QString::fromStdString(e.what()));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
+  if (!args.isEmpty() && args[0] == "prompts" && args.size() == 1) return Prompts();
+  if (!args.isEmpty() && args[0] == "train") return Train(args.mid(1));
   if (args.isEmpty() || args[0] != "transcribe") return Usage();
   args.removeFirst();
   bool raw = false;

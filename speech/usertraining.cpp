@@ -1,0 +1,468 @@
+#include "usertraining.h"
+
+#include "recoengine.h"
+#include "spsettings.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+constexpr int kRate = 16000;
+constexpr const char* kBaseFile = "adapted-from";
+// What PocketSphinx needs of an acoustic model folder.
+const char* const kModelFiles[] = {"mdef", "means", "variances", "sendump", "transition_matrices", "feat.params"};
+
+QString SettingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath(); }
+
+QString Clean(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+// Debian installs sphinxtrain's programs outside PATH.
+QString FindTool(const QString& name) {
+  for (const QString& dir : {QStringLiteral("/usr/lib/sphinxtrain"), QStringLiteral("/usr/libexec/sphinxtrain")})
+    if (QFileInfo(dir + "/" + name).isExecutable()) return dir + "/" + name;
+  const QString onPath = QStandardPaths::findExecutable(name);
+  if (onPath.isEmpty())
+    throw ESpeechError(QStringLiteral("The training tool %1 was not found; install sphinxtrain and pocketsphinx").arg(name));
+  return onPath;
+}
+
+// The acoustic model a training adapts: the one the settings name, never a
+// trained one (training again starts from the original).
+QString BaseAcousticModel() {
+  return Clean(OpenSpeechSettings()->value(kModelFolder, ShippedRecoModel().acousticModel).toString());
+}
+
+// -feat, -svspec, -cmn, ... of the model, as bw must compute them too.
+QMap<QString, QString> FeatureParams(const QString& model) {
+  QMap<QString, QString> p;
+  QFile f(QDir(model).filePath("feat.params"));
+  if (f.open(QIODevice::ReadOnly))
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+      const QStringList kv = line.simplified().split(' ');
+      if (kv.size() == 2 && kv[0].startsWith('-')) p[kv[0].mid(1)] = kv[1];
+    }
+  return p;
+}
+
+void WriteFile(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush())
+    throw ESpeechError(QStringLiteral("%1 could not be written: %2").arg(path, f.errorString()));
+}
+
+QByteArray Le32(quint32 v) {
+  QByteArray b(4, 0);
+  for (int i = 0; i < 4; ++i) b[i] = char(v >> (8 * i));
+  return b;
+}
+
+void WriteWav(const QString& path, const std::vector<short>& s) {
+  const quint32 bytes = quint32(s.size() * 2);
+  QByteArray d = "RIFF" + Le32(36 + bytes) + "WAVEfmt " + Le32(16);
+  d += QByteArray("\x01\x00\x01\x00", 4) + Le32(kRate) + Le32(kRate * 2) + QByteArray("\x02\x00\x10\x00", 4);
+  d += "data" + Le32(bytes);
+  d += QByteArray(reinterpret_cast<const char*>(s.data()), qsizetype(bytes));
+  WriteFile(path, d);
+}
+
+// The model ships its mixture weights only as PocketSphinx's 8-bit sendump;
+// the trainer wants them as floats (sphinxtrain's mixture_weights format).
+void SendumpToMixtureWeights(const QString& sendump, const QString& out) {
+  QFile f(sendump);
+  if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(sendump + QStringLiteral(" could not be opened."));
+  const QByteArray d = f.readAll();
+  const auto bad = [&] { return ESpeechError(sendump + QStringLiteral(" is not a mixture weight file we can read.")); };
+  qint64 p = 0;
+  const auto int32 = [&]() -> qint32 {
+    if (p + 4 > d.size()) throw bad();
+    qint32 v;
+    std::memcpy(&v, d.constData() + p, 4);
+    p += 4;
+    return v;
+  };
+  int features = 1, clusters = 0;
+  for (bool title = true;; title = false) {
+    const qint32 n = int32();
+    if (n == 0 && !title) break;
+    if (n < 0 || n > 65536 || p + n > d.size()) throw bad();
+    const QByteArray line(d.constData() + p, n);
+    p += n;
+    if (line.startsWith("feature_count")) features = line.mid(13).trimmed().toInt();
+    if (line.startsWith("cluster_count")) clusters = line.mid(13).trimmed().toInt();
+  }
+  if (clusters != 0 || features < 1 || features > 4) throw bad();
+  const qint32 densities = int32(), senones = int32();
+  if (densities < 1 || densities > 4096 || senones < 1 || senones > 1000000 ||
+      p + qint64(features) * densities * senones > d.size())
+    throw bad();
+  // Each byte is a negated log (base 1.0001) shifted right by 10 bits.
+  float table[256];
+  for (int v = 0; v < 256; ++v) table[v] = float(std::pow(1.0001, -double(v << 10)));
+  std::vector<float> w(size_t(senones) * size_t(features) * size_t(densities));
+  const auto* bytes = reinterpret_cast<const quint8*>(d.constData() + p);
+  for (int ft = 0; ft < features; ++ft)
+    for (int j = 0; j < densities; ++j, bytes += senones)
+      for (int s = 0; s < senones; ++s) w[(size_t(s) * features + ft) * densities + j] = table[bytes[s]];
+  // Quantised weights no longer sum to one.
+  for (size_t b = 0; b < w.size(); b += size_t(densities)) {
+    double sum = 0;
+    for (int j = 0; j < densities; ++j) sum += w[b + j];
+    if (sum > 0)
+      for (int j = 0; j < densities; ++j) w[b + j] = float(w[b + j] / sum);
+  }
+  QByteArray o = "s3\nversion 1.0\n";
+  o += QByteArray((4 - (o.size() + 7) % 4) % 4, ' ') + "endhdr\n";
+  o += Le32(0x11223344) + Le32(quint32(senones)) + Le32(quint32(features)) + Le32(quint32(densities)) +
+       Le32(quint32(w.size()));
+  o += QByteArray(reinterpret_cast<const char*>(w.data()), qsizetype(w.size() * sizeof(float)));
+  WriteFile(out, o);
+}
+
+// Words of a dictionary file (without alternative pronunciations' marks).
+QSet<QString> DictionaryWords(const QString& path, QByteArray* text) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(QStringLiteral("The dictionary %1 could not be read").arg(path));
+  *text = f.readAll();
+  QSet<QString> words;
+  for (const QByteArray& line : text->split('\n')) {
+    const int sp = line.indexOf(' ');
+    if (sp > 0) words << QString::fromUtf8(line.left(sp)).section('(', 0, 0);
+  }
+  return words;
+}
+}  // namespace
+
+QStringList TrainingPrompts() {
+  const QString path = ShippedSpeechModelFolder() + "/prompts.txt";
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly))
+    throw ESpeechError(QStringLiteral("The training prompts were not found: ") + path);
+  QStringList prompts;
+  for (const QString& line : QString::fromUtf8(f.readAll()).split('\n'))
+    if (!line.simplified().isEmpty()) prompts << line.simplified();
+  return prompts;
+}
+
+QString TrainedModelFolder() { return SettingsFolder() + "/trained"; }
+
+QString TrainedModelFor(const QString& acousticModel) {
+  const QString dir = TrainedModelFolder();
+  QFile base(dir + "/" + kBaseFile);
+  if (!base.open(QIODevice::ReadOnly)) return {};
+  if (QString::fromUtf8(base.readAll()).trimmed() != Clean(acousticModel)) return {};
+  for (const char* name : kModelFiles)
+    if (!QFileInfo(dir + "/" + name).isFile()) return {};
+  return dir;
+}
+
+void RemoveTrainedModel() {
+  const QFileInfo link(TrainedModelFolder());
+  const QString target = link.isSymLink() ? link.symLinkTarget() : QString();
+  if (link.isSymLink()) QFile::remove(link.filePath());
+  else if (link.isDir()) QDir(link.filePath()).removeRecursively();
+  if (!target.isEmpty()) QDir(target).removeRecursively();
+}
+
+TUserTrainer::TUserTrainer(QObject* parent) : QObject(parent) {}
+
+TUserTrainer::~TUserTrainer() {
+  if (FCancelled) *FCancelled = true;
+  if (FProcess) {
+    FProcess->disconnect(this);
+    FProcess->kill();
+    FProcess->waitForFinished(3000);
+    delete FProcess;
+  }
+}
+
+void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<short>> recordings) {
+  if (FRunning) throw ESpeechError(QStringLiteral("A training is already running"));
+  if (prompts.isEmpty()) throw ESpeechError(QStringLiteral("There are no prompts to train on"));
+  if (size_t(prompts.size()) != recordings.size())
+    throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings: each prompt needs one recording")
+                           .arg(prompts.size()).arg(recordings.size()));
+  for (size_t i = 0; i < recordings.size(); ++i) {
+    int peak = 0;
+    for (short s : recordings[i]) peak = std::max(peak, std::abs(int(s)));
+    if (recordings[i].size() < size_t(kRate / 2) || peak < 300)
+      throw ESpeechError(QStringLiteral("Recording %1 holds no speech").arg(i + 1));
+  }
+  FBase = BaseAcousticModel();
+  for (const char* name : {"mdef", "means", "variances", "transition_matrices", "feat.params"})
+    if (!QFileInfo(QDir(FBase).filePath(name)).isFile())
+      throw ESpeechError(QStringLiteral("The acoustic model in %1 cannot be trained: it lacks %2").arg(FBase, name));
+  const bool hasWeights = QFileInfo(QDir(FBase).filePath("mixture_weights")).isFile();
+  if (!hasWeights && !QFileInfo(QDir(FBase).filePath("sendump")).isFile())
+    throw ESpeechError(QStringLiteral("The acoustic model in %1 has no mixture weights").arg(FBase));
+  // The trainer reads the same dictionary the recogniser does, with the
+  // user's own words.
+  QByteArray dictText;
+  QSet<QString> known = DictionaryWords(RecoModelFromSettings().dictionary, &dictText);
+  {
+    auto s = OpenSpeechSettings();
+    s->beginGroup(kWordsGroup);
+    for (const QString& w : s->childKeys()) {
+      const QString phones = s->value(w).toString().simplified().toUpper();
+      if (phones.isEmpty()) continue;
+      dictText += "\n" + w.toLower().toUtf8() + " " + phones.toUtf8();
+      known << w.toLower();
+    }
+  }
+  QStringList clean;
+  for (int i = 0; i < prompts.size(); ++i) {
+    const QString p = prompts[i].simplified().toLower();
+    if (p.isEmpty()) throw ESpeechError(QStringLiteral("Prompt %1 is empty").arg(i + 1));
+    for (const QString& w : p.split(' '))
+      if (!known.contains(w))
+        throw ESpeechError(QStringLiteral("The word \"%1\" of prompt %2 is not in the recogniser's dictionary").arg(w).arg(i + 1));
+    clean << p;
+  }
+  const QString fe = FindTool("sphinx_fe"), bw = FindTool("bw"), map = FindTool("map_adapt"),
+                dump = FindTool("mk_s2sendump"), mdefConvert = FindTool("pocketsphinx_mdef_convert");
+
+  // The work folder sits beside the settings so that the finished model
+  // moves into place with a rename.
+  QDir().mkpath(SettingsFolder());
+  FWork = std::make_unique<QTemporaryDir>(SettingsFolder() + "/training-XXXXXX");
+  if (!FWork->isValid()) throw ESpeechError(QStringLiteral("No work folder for the training could be made in ") + SettingsFolder());
+  const QDir work(FWork->path());
+  try {
+    for (const char* sub : {"wav", "feat", "acc", "model"}) work.mkpath(sub);
+    WriteFile(work.filePath("train.dict"), dictText + "\n");
+    QByteArray ids, trans;
+    for (int i = 0; i < clean.size(); ++i) {
+      const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
+      ids += id + "\n";
+      trans += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
+    }
+    WriteFile(work.filePath("train.fileids"), ids);
+    WriteFile(work.filePath("train.transcription"), trans);
+  } catch (...) {
+    FWork.reset();
+    throw;
+  }
+
+  FPrompts = clean;
+  FRecordings = std::move(recordings);
+  FCancelled = std::make_shared<std::atomic<bool>>(false);
+  FSteps.clear();
+  FStep = 0;
+  FLog.clear();
+  const QString base = FBase, w = work.path();
+  const auto p = FeatureParams(base);
+  const auto feat = [&](const char* key, const char* def) { return p.value(key, def); };
+
+  // Recordings to files and the model's weights to floats, on a worker thread.
+  FSteps.push_back([this, w, base, hasWeights] {
+    emit Progress(2, QStringLiteral("Preparing the recordings"));
+    auto recordings = std::make_shared<std::vector<std::vector<short>>>(std::move(FRecordings));
+    auto error = std::make_shared<QString>();
+    auto cancelled = FCancelled;
+    QThread* t = QThread::create([=] {
+      try {
+        for (size_t i = 0; i < recordings->size() && !*cancelled; ++i)
+          WriteWav(QStringLiteral("%1/wav/%2.wav").arg(w).arg(i + 1, 3, 10, QChar('0')), (*recordings)[i]);
+        if (*cancelled) return;
+        if (hasWeights) {
+          if (!QFile::copy(base + "/mixture_weights", w + "/mixture_weights"))
+            throw ESpeechError(QStringLiteral("The mixture weights could not be copied"));
+        } else {
+          SendumpToMixtureWeights(base + "/sendump", w + "/mixture_weights");
+        }
+      } catch (const std::exception& e) {
+        *error = QString::fromStdString(e.what());
+      }
+    });
+    connect(t, &QThread::finished, this, [this, t, error] {
+      t->deleteLater();
+      if (!error->isEmpty()) Fail(*error);
+      else Next();
+    });
+    t->start();
+  });
+  FSteps.push_back([=, this] {
+    Tool(mdefConvert, {"-text", base + "/mdef", w + "/mdef.txt"}, 10, QStringLiteral("Reading the acoustic model"));
+  });
+  FSteps.push_back([=, this] {
+    Tool(fe, {"-argfile", base + "/feat.params", "-samprate", QString::number(kRate), "-c", w + "/train.fileids", "-di",
+              w + "/wav", "-do", w + "/feat", "-ei", "wav", "-eo", "mfc", "-mswav", "yes"},
+         15, QStringLiteral("Analysing the recordings"));
+  });
+  const QStringList bwArgs = {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means",
+                              "-varfn", base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
+                              base + "/transition_matrices", "-feat", feat("feat", "1s_c_d_dd"), "-svspec",
+                              feat("svspec", "0-12/13-25/26-38"), "-cmn", feat("cmn", "batch"), "-agc",
+                              feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn", w + "/train.dict",
+                              "-fdictfn", base + "/noisedict", "-ctlfn", w + "/train.fileids", "-lsnfn",
+                              w + "/train.transcription", "-cepdir", w + "/feat", "-accumdir", w + "/acc", "-timing", "no"};
+  FSteps.push_back([=, this] {
+    FUtterances = 0;
+    Tool(bw, bwArgs, 20, QStringLiteral("Aligning the recordings with their prompts"));
+  });
+  FSteps.push_back([=, this] {
+    Tool(map, {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means", "-varfn",
+               base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn", base + "/transition_matrices",
+               "-accumdir", w + "/acc", "-mapmeanfn", w + "/model/means", "-mapvarfn", w + "/model/variances",
+               "-mapmixwfn", w + "/model/mixture_weights", "-maptmatfn", w + "/model/transition_matrices"},
+         85, QStringLiteral("Adapting the acoustic model"));
+  });
+  FSteps.push_back([=, this] {
+    Tool(dump, {"-pocketsphinx", "yes", "-moddeffn", w + "/mdef.txt", "-mixwfn", w + "/model/mixture_weights",
+                "-sendumpfn", w + "/model/sendump"},
+         92, QStringLiteral("Writing the adapted model"));
+  });
+  FSteps.push_back([this] { Install(); });
+  FRunning = true;
+  Next();
+}
+
+void TUserTrainer::Tool(const QString& program, const QStringList& args, int percent, const QString& what) {
+  emit Progress(percent, what);
+  FProcess = new QProcess(this);
+  FProcess->setProcessChannelMode(QProcess::MergedChannels);
+  FProcess->setWorkingDirectory(FWork->path());
+  const QString name = QFileInfo(program).fileName();
+  connect(FProcess, &QProcess::readyRead, this, [this, name, percent] {
+    while (FProcess->canReadLine()) {
+      const QByteArray line = FProcess->readLine();
+      FLog += QString::fromUtf8(line);
+      if (FLog.size() > 200000) FLog = FLog.right(100000);
+      // bw reports each recording it has aligned.
+      if (name == "bw" && line.startsWith("utt>")) {
+        ++FUtterances;
+        emit Progress(percent + 60 * FUtterances / std::max<int>(1, int(FPrompts.size())),
+                      QStringLiteral("Aligning recording %1 of %2").arg(FUtterances).arg(FPrompts.size()));
+      }
+    }
+  });
+  connect(FProcess, &QProcess::errorOccurred, this, [this, name](QProcess::ProcessError e) {
+    if (e != QProcess::FailedToStart) return;
+    FProcess->deleteLater();
+    FProcess = nullptr;
+    Fail(QStringLiteral("The training tool %1 could not be started").arg(name));
+  });
+  connect(FProcess, &QProcess::finished, this, [this, name](int code, QProcess::ExitStatus status) {
+    FLog += QString::fromUtf8(FProcess->readAll());
+    FProcess->deleteLater();
+    FProcess = nullptr;
+    if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
+    if (status != QProcess::NormalExit || code != 0) {
+      // The tool's last error line says why.
+      QString why;
+      for (const QString& l : FLog.split('\n'))
+        if (l.startsWith("ERROR") || l.startsWith("FATAL")) why = l.trimmed();
+      return Fail(QStringLiteral("The training tool %1 failed%2").arg(name, why.isEmpty() ? QString() : ": " + why));
+    }
+    if (name == "bw" && !QFileInfo(FWork->path() + "/acc/gauden_counts").isFile())
+      return Fail(QStringLiteral("None of the recordings could be aligned with its prompt"));
+    FLog.clear();
+    Next();
+  });
+  FProcess->start(program, args);
+}
+
+void TUserTrainer::Next() {
+  if (!FRunning) return;
+  if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
+  if (FStep >= FSteps.size()) return Done();
+  FSteps[FStep++]();
+}
+
+void TUserTrainer::Install() {
+  emit Progress(96, QStringLiteral("Installing the adapted model"));
+  try {
+    const QString w = FWork->path(), model = w + "/model";
+    for (const char* name : {"mdef", "feat.params", "noisedict"})
+      if (!QFile::copy(FBase + "/" + name, model + "/" + name))
+        throw ESpeechError(QStringLiteral("The adapted model could not be written in ") + w);
+    QFile::remove(model + "/mixture_weights");  // the decoder reads sendump
+    WriteFile(model + "/" + kBaseFile, FBase.toUtf8() + "\n");
+    for (const char* name : kModelFiles)
+      if (QFileInfo(model + "/" + name).size() <= 0)
+        throw ESpeechError(QStringLiteral("The adapted model lacks its %1").arg(name));
+    if (*FCancelled) throw ESpeechError(QStringLiteral("The training was cancelled"));
+    // The model gets a folder of its own, then "trained" is pointed at it in
+    // one rename: a reader sees the old model or the new one, never a mix.
+    const QString settings = SettingsFolder();
+    const QString name = "model-" + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    if (!QDir().rename(model, settings + "/" + name))
+      throw ESpeechError(QStringLiteral("The adapted model could not be moved into ") + settings);
+    const QString link = settings + "/trained", next = settings + "/trained.new";
+    QFile::remove(next);
+    if (::symlink(name.toLocal8Bit().constData(), next.toLocal8Bit().constData()) != 0 ||
+        ::rename(next.toLocal8Bit().constData(), link.toLocal8Bit().constData()) != 0) {
+      QFile::remove(next);
+      QDir(settings + "/" + name).removeRecursively();
+      throw ESpeechError(QStringLiteral("The adapted model could not be put in place in ") + settings);
+    }
+    // Models no longer pointed at (the one replaced, leftovers of a crash).
+    for (const QString& old : QDir(settings).entryList({"model-*"}, QDir::Dirs | QDir::NoDotAndDotDot))
+      if (old != name) QDir(settings + "/" + old).removeRecursively();
+  } catch (const ESpeechError& e) {
+    return Fail(e.Message());
+  }
+  Next();
+}
+
+void TUserTrainer::Fail(const QString& error) {
+  if (!FRunning) return;
+  FRunning = false;
+  if (FProcess) {
+    FProcess->disconnect(this);
+    FProcess->kill();
+    FProcess->waitForFinished(3000);
+    FProcess->deleteLater();
+    FProcess = nullptr;
+  }
+  FWork.reset();
+  FRecordings.clear();
+  emit Finished(false, error);
+}
+
+void TUserTrainer::Done() {
+  FRunning = false;
+  FWork.reset();
+  emit Progress(100, QStringLiteral("The recogniser has been trained on your voice"));
+  emit Finished(true, QString());
+}
+
+void TUserTrainer::Cancel() {
+  if (!FRunning) return;
+  *FCancelled = true;
+  // A running tool is stopped; its end reports the cancellation.
+  if (FProcess) FProcess->kill();
+}
+
+void TUserTrainer::Run(const QStringList& prompts, std::vector<std::vector<short>> recordings) {
+  QEventLoop loop;
+  bool ok = false;
+  QString error;
+  const auto c = connect(this, &TUserTrainer::Finished, &loop, [&](bool good, const QString& e) {
+    ok = good;
+    error = e;
+    loop.quit();
+  });
+  try {
+    Start(prompts, std::move(recordings));
+  } catch (...) {
+    disconnect(c);
+    throw;
+  }
+  if (FRunning) loop.exec();
+  disconnect(c);
+  if (!ok) throw ESpeechError(error);
+}
