@@ -392,12 +392,12 @@ TEST_F(MainWindow, SaveCommentWritesTheCommentAndKeepsTheWindow)
 // comment of Greek, Cyrillic and Chinese stored back in UTF-8.
 TEST_F(MainWindow, AUTF8FileIsShownAndSavedInUTF8)
 {
-    appfiles::TSpec Spec;
-    Spec.Charset = "ISO_IR 192";
-    Spec.PatientName = "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe6\x9d\xb1";
-    Spec.Institution = "H\xc3\xb4pital Z\xc3\xbcrich";
-    Spec.Comment = "\xce\x91\xce\xb2\r\n\xd0\x96";
-    Write(QStringLiteral("utf8.dcm"), appfiles::MakeCT(Spec));
+    appfiles::TSpec Utf8;
+    Utf8.Charset = "ISO_IR 192";
+    Utf8.PatientName = "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe6\x9d\xb1";
+    Utf8.Institution = "H\xc3\xb4pital Z\xc3\xbcrich";
+    Utf8.Comment = "\xce\x91\xce\xb2\r\n\xd0\x96";
+    Write(QStringLiteral("utf8.dcm"), appfiles::MakeCT(Utf8));
     ASSERT_TRUE(WaitFor([&] { return Item(QStringLiteral("utf8.dcm")).isValid(); }));
     Select({QStringLiteral("utf8.dcm")});
     ASSERT_EQ(W->StatusText(), Path(QStringLiteral("utf8.dcm")));
