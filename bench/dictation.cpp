@@ -13,8 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -22,6 +26,18 @@ double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
+}
+
+// This process's resident memory in MB, now and at its peak (/proc).
+std::pair<double, double> ResidentMb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  double now = 0, peak = 0, kb;
+  while (status >> key) {
+    if (key == "VmRSS:" && status >> kb) now = kb / 1024;
+    else if (key == "VmHWM:" && status >> kb) peak = kb / 1024;
+  }
+  return {now, peak};
 }
 
 }  // namespace
@@ -66,10 +82,14 @@ int main(int argc, char** argv) {
   std::printf("model %s%s\n", qPrintable(label), qPrintable(settings));
   std::printf("%-8s %6s %6s %7s %6s\n", "voice", "words", "errors", "WER %", "RTF");
   int allWords = 0, allErrors = 0;
+  std::vector<double> loadMs;
   for (const QString& voice : voices) {
     TSpRecoEngine engine;
+    QElapsedTimer loading;
+    loading.start();
     engine.ConnectForFeed(model);
     engine.WaitLoaded();
+    loadMs.push_back(loading.nsecsElapsed() / 1e6);
     int words = 0, errors = 0;
     for (int i = 0; i < sentences.size(); ++i) {
       const QStringList ref = sentences[i].split(' ', Qt::SkipEmptyParts);
@@ -93,6 +113,10 @@ int main(int argc, char** argv) {
     allErrors += errors;
   }
   std::printf("%-8s %6d %6d %7.1f\n", "all", allWords, allErrors, allWords ? 100.0 * allErrors / allWords : 0.0);
+  // The recogniser lives in this process: its memory is the process's.
+  const auto [rss, peak] = ResidentMb();
+  std::printf("model load: median %.0f ms, max %.0f ms; resident memory %.0f MB (peak %.0f MB)\n", Median(loadMs),
+              loadMs.empty() ? 0.0 : *std::max_element(loadMs.begin(), loadMs.end()), rss, peak);
   if (latencyCount > 0) {
     // Fed at the microphone's pace: time from the end of speech to the phrase.
     TSpRecoEngine engine;

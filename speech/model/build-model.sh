@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the dictation model from the corpus script:
-#   build-model.sh OUTDIR BASE.dict GENERAL.lm.bin RANKWORDS
+#   build-model.sh OUTDIR BASE.dict GENERAL.lm.bin RANKWORDS MIXLM
 # OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin, radiology.dict and
 # prompts.txt (the sentences read to train the recogniser on a voice).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-out=$1 base=$2 general=$3 rankwords=$4
-# The general model's commonest words and their share of every probability,
-# chosen on our development sentences (bench/dictation.cpp).
-general_words=${GENERAL_WORDS:-20000} general_share=${GENERAL_SHARE:-0.02}
+out=$1 base=$2 general=$3 rankwords=$4 mixlm=$5
+# The general model's commonest words kept, and its share of every
+# probability, chosen on our development sentences (bench/dictation.sh).
+general_words=${GENERAL_WORDS:-20000} general_share=${GENERAL_SHARE:-0.5}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -21,7 +21,8 @@ build-lm.sh -i "$work/corpus.se" -n 3 -o "$work/lm.ilm.gz" -k 1 -s improved-knes
   { cat "$work/build-lm.log" >&2; exit 1; }
 compile-lm "$work/lm.ilm.gz" --text=yes "$work/corpus.arpa" > /dev/null
 "$rankwords" "$general" "$base" > "$work/ranked.txt"
-"$python" "$here/mixlm.py" "$work/corpus.arpa" "$work/ranked.txt" "$general_words" "$general_share" "$work/radiology.arpa"
+"$mixlm" "$general" "$work/ranked.txt" "$general_words" "$work/corpus.arpa" \
+  "$("$python" -c "print(1 - $general_share)")" "$work/radiology.arpa"
 sphinx_lm_convert -i "$work/radiology.arpa" -o "$work/radiology.lm.bin" > "$work/convert.log" 2>&1 ||
   { cat "$work/convert.log" >&2; exit 1; }
 "$python" "$here/pronounce.py" "$base" "$work/corpus.txt" "$work/radiology.dict" "$work/ranked.txt" "$general_words"

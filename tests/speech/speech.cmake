@@ -14,6 +14,14 @@ if(TARGET speech)
     target_compile_definitions(speech_${part}_tests PRIVATE VARNELO_SPEECH_TEST_DIR="${SPEECH_TEST_DIR}")
   endforeach()
 
+  # The build-time mix of the general model into the radiology one.
+  add_executable(speech_mixlm_tests ${SPEECH_TEST_DIR}/mixlm_test.cpp)
+  target_include_directories(speech_mixlm_tests SYSTEM PRIVATE $<TARGET_PROPERTY:speech_mixlm,INCLUDE_DIRECTORIES>)
+  target_link_libraries(speech_mixlm_tests PRIVATE speech GTest::gtest_main)
+  target_compile_definitions(speech_mixlm_tests PRIVATE VARNELO_MIXLM="$<TARGET_FILE:speech_mixlm>")
+  add_dependencies(speech_mixlm_tests speech_mixlm)
+  gtest_discover_tests(speech_mixlm_tests TEST_PREFIX "speech." DISCOVERY_TIMEOUT 30)
+
   # One server per test program, in a folder of its own.
   foreach(part voice reco)
     add_test(NAME speech.${part}
