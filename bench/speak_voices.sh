@@ -10,6 +10,12 @@ voices=("$@")
 [ ${#voices[@]} -gt 0 ] || voices=(rms slt kal16 hts-slt ked espeak)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# Recordings are kept by line number: a changed text makes them all again.
+mkdir -p "$out"
+if ! cmp -s "$text" "$out/sentences.txt"; then
+  for v in "${voices[@]}"; do rm -rf "${out:?}/$v"; done
+  cp "$text" "$out/sentences.txt"
+fi
 for v in "${voices[@]}"; do
   mkdir -p "$out/$v"
   n=0

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the dictation model from the corpus script:
+# Builds the dictation model from the corpus (corpus.py over corpus/*.txt):
 #   build-model.sh OUTDIR BASE.dict GENERAL.lm.bin RANKWORDS MIXLM
 # OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin, radiology.dict and
 # prompts.txt (the sentences read to train the recogniser on a voice).
