@@ -223,28 +223,46 @@ TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
   EXPECT_GT(levels, 0);
 }
 
-// Free dictation with the shipped model, through the microphone as a user
-// speaks: sentences of our own (not from the corpus) come back mostly right.
-// The general English model gets about half of these words wrong.
-TEST(Reco, RadiologyDictationWithTheShippedModelIsMostlyRight) {
+// Speaks the sentences into the microphone as a user dictates, with the
+// shipped model, and counts the words that come back wrong.
+int DictationErrors(const QStringList& said, QString* heardText) {
   TContext c;
-  const QStringList said = {"there is a small left pleural effusion", "no acute fracture or dislocation",
-                            "mild cardiomegaly with pulmonary vascular congestion",
-                            "a four millimeter nodule in the right upper lobe",
-                            "recommend follow up ct in six months"};
   QByteArray audio = Silence(500);
   for (const auto& p : said) audio += Say(p) + Silence(1200);
   c.grammar->DictationSetState(SGDSActive);
   Wait(300);
   {
     TMicFeeder feed(audio);
-    ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 90000));
+    if (!WaitFor([&] { return feed.Done(); }, 90000)) return int(said.join(' ').split(' ').size());
   }
   Wait(1000);
   c.grammar->DictationSetState(SGDSInactive);
   c.ctx.WaitUntilIdle(10000);
-  const QStringList words = said.join(' ').split(' '), heard = c.texts.join(' ').split(' ', Qt::SkipEmptyParts);
-  EXPECT_LE(WordErrors(words, heard), int(words.size()) / 5) << c.texts.join('|').toStdString();
+  *heardText = c.texts.join('|');
+  return WordErrors(said.join(' ').split(' '), c.texts.join(' ').split(' ', Qt::SkipEmptyParts));
+}
+
+// Free dictation with the shipped model, through the microphone as a user
+// speaks: sentences of our own (not from the corpus) come back mostly right.
+// The general English model gets about half of these words wrong.
+TEST(Reco, RadiologyDictationWithTheShippedModelIsMostlyRight) {
+  const QStringList said = {"there is a small left pleural effusion", "no acute fracture or dislocation",
+                            "mild cardiomegaly with pulmonary vascular congestion",
+                            "a four millimeter nodule in the right upper lobe",
+                            "recommend follow up ct in six months"};
+  QString heard;
+  EXPECT_LE(DictationErrors(said, &heard), int(said.join(' ').split(' ').size()) / 5) << heard.toStdString();
+}
+
+// Ordinary English, which a comment holds too, is heard about as well as the
+// general model hears it: the general model's word order is in the shipped one.
+// With only its words mixed in, most of these came back wrong.
+TEST(Reco, OrdinaryEnglishWithTheShippedModelIsMostlyRight) {
+  const QStringList said = {"my uncle drove to the station to meet his friends",
+                            "we had soup and bread for supper last night",
+                            "the shop on the corner sells fresh fish on fridays"};
+  QString heard;
+  EXPECT_LE(DictationErrors(said, &heard), int(said.join(' ').split(' ').size()) / 5) << heard.toStdString();
 }
 
 // A word that no model knows, added through the dialog, is heard in a
@@ -283,7 +301,12 @@ TEST(RecoModel, HoldsEveryCorpusWord) {
   for (const QString& l : lines(dir + "/corpus.txt"))
     for (const QString& w : l.split(' ', Qt::SkipEmptyParts)) corpus << w;
   bool inUnigrams = false;
-  for (const QString& l : lines(dir + "/radiology.arpa")) {
+  // Only the unigrams: the rest of the model is large.
+  QFile arpa(dir + "/radiology.arpa");
+  ASSERT_TRUE(arpa.open(QIODevice::ReadOnly));
+  while (!arpa.atEnd()) {
+    const QString l = QString::fromUtf8(arpa.readLine()).trimmed();
+    if (l == "\\2-grams:") break;
     if (l.startsWith('\\')) inUnigrams = l == "\\1-grams:";
     else if (inUnigrams && !l.isEmpty()) unigrams << l.section('\t', 1, 1);
   }
