@@ -138,8 +138,8 @@ NUMBERS = {
 }
 NUMBERS["an_adj_size"] = NUMBERS["a_adj_size"]
 
-SLOT = re.compile(r"\{([a-z_]+)\}")
-HEADER = re.compile(r"\[([a-z_]+)\](?: (.*))?$")
+SLOT = re.compile(r"\{([a-z_0-9]+)\}")
+HEADER = re.compile(r"\[([a-z_0-9]+)\](?: (.*))?$")
 TEMPLATE = re.compile(r"(\d+) (\S.*)$")
 
 
@@ -150,7 +150,8 @@ class Corpus:
         self.lists = {}      # name -> entries, in the order read
         self.carriers = {}   # name -> sentence that holds each entry alone, "..." for the entry
         self.templates = []  # (weight, text)
-        where = {}
+        where = {}   # list name -> where it starts
+        texts = []   # (where, entry or template), to check the slots
         names = sorted(n for n in os.listdir(data_dir) if n.endswith(".txt"))
         if not names:
             raise ValueError(f"{data_dir}: no corpus data files (*.txt)")
@@ -187,15 +188,14 @@ class Corpus:
                         if not m or int(m.group(1)) <= 0:
                             raise ValueError(f"{at}: a template is a weight above zero, a space, then the words")
                         self.templates.append((int(m.group(1)), m.group(2)))
-                        where.setdefault(("template", len(self.templates)), at)
+                        texts.append((at, m.group(2)))
                     else:
                         self.lists[section].append(line)
+                        texts.append((at, line))
         for name, entries in self.lists.items():
             if not entries:
                 raise ValueError(f"{where[name]}: [{name}] is empty")
         # Every slot must name a list or a number slot.
-        texts = [(where[("template", i + 1)], t) for i, (_, t) in enumerate(self.templates)]
-        texts += [(where[k], e) for k, es in self.lists.items() for e in es]
         for at, text in texts:
             for slot in SLOT.findall(text):
                 if slot not in self.lists and slot not in NUMBERS:
@@ -253,7 +253,7 @@ class Corpus:
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--data", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus"))
-    ap.add_argument("--sentences", type=int, default=100000)
+    ap.add_argument("--sentences", type=int, default=200000)
     ap.add_argument("--seed", type=int, default=20261208)
     args = ap.parse_args()
     try:

@@ -224,27 +224,42 @@ TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
 }
 
 // Free dictation with the shipped model, through the microphone as a user
-// speaks: sentences of our own (not from the corpus) come back mostly right.
-// The general English model gets about half of these words wrong.
-TEST(Reco, RadiologyDictationWithTheShippedModelIsMostlyRight) {
-  TContext c;
-  const QStringList said = {"there is a small left pleural effusion", "no acute fracture or dislocation",
-                            "mild cardiomegaly with pulmonary vascular congestion",
-                            "a four millimeter nodule in the right upper lobe",
-                            "recommend follow up ct in six months"};
-  QByteArray audio = Silence(500);
-  for (const auto& p : said) audio += Say(p) + Silence(1200);
-  c.grammar->DictationSetState(SGDSActive);
-  Wait(300);
-  {
-    TMicFeeder feed(audio);
-    ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 90000));
+// speaks: sentences of our own (not from the corpus) come back mostly right,
+// a radiologist's findings and a technologist's note alike. The general
+// English model gets about half of the findings' words wrong, the model
+// before the notes were in the corpus about a third of the note's.
+TEST(Reco, DictationWithTheShippedModelIsMostlyRight) {
+  const struct {
+    const char* kind;
+    QStringList said;
+  } cases[] = {
+      {"findings",
+       {"there is a small left pleural effusion", "no acute fracture or dislocation",
+        "mild cardiomegaly with pulmonary vascular congestion", "a four millimeter nodule in the right upper lobe",
+        "recommend follow up ct in six months"}},
+      {"technologist's note",
+       {"the patient moved during the lateral view so it was repeated",
+        "contrast given through a twenty two gauge cannula in the right arm", "the ward nurse was told at half past two",
+        "the left costophrenic angle is not included", "the child was sedated and monitored by the anesthetist"}},
+  };
+  for (const auto& k : cases) {
+    TContext c;
+    QByteArray audio = Silence(500);
+    for (const auto& p : k.said) audio += Say(p) + Silence(1200);
+    c.grammar->DictationSetState(SGDSActive);
+    Wait(300);
+    {
+      TMicFeeder feed(audio);
+      ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 90000)) << k.kind;
+    }
+    // One phrase per sentence, however far behind a loaded machine keeps the
+    // recogniser; merged phrases just cost the wait.
+    WaitFor([&] { return c.texts.size() >= k.said.size(); }, 20000);
+    c.grammar->DictationSetState(SGDSInactive);
+    c.ctx.WaitUntilIdle(10000);
+    const QStringList words = k.said.join(' ').split(' '), heard = c.texts.join(' ').split(' ', Qt::SkipEmptyParts);
+    EXPECT_LE(WordErrors(words, heard), int(words.size()) / 5) << k.kind << ": " << c.texts.join('|').toStdString();
   }
-  Wait(1000);
-  c.grammar->DictationSetState(SGDSInactive);
-  c.ctx.WaitUntilIdle(10000);
-  const QStringList words = said.join(' ').split(' '), heard = c.texts.join(' ').split(' ', Qt::SkipEmptyParts);
-  EXPECT_LE(WordErrors(words, heard), int(words.size()) / 5) << c.texts.join('|').toStdString();
 }
 
 // A word that no model knows, added through the dialog, is heard in a
