@@ -158,40 +158,44 @@ class Corpus:
         for name in names:
             path = os.path.join(data_dir, name)
             section = None
-            with open(path, encoding="utf-8") as f:
-                for n, line in enumerate(f, 1):
-                    line = " ".join(line.split())
-                    at = f"{path}:{n}"
-                    if not line or line.startswith("#"):
-                        continue
-                    m = HEADER.match(line)
-                    if m:
-                        section = m.group(1)
-                        if section == "templates":
-                            continue
-                        if section in self.lists:
-                            raise ValueError(f"{at}: [{section}] is also defined at {where[section]}")
-                        if section in NUMBERS:
-                            raise ValueError(f"{at}: [{section}] is a number slot")
-                        self.lists[section], where[section] = [], at
-                        if m.group(2):
-                            if "..." not in m.group(2):
-                                raise ValueError(f"{at}: the sentence after [{section}] needs ... for the entry")
-                            self.carriers[section] = m.group(2)
-                        continue
-                    if section is None:
-                        raise ValueError(f"{at}: text before the first [section]")
-                    if line != line.lower() or "[" in line:
-                        raise ValueError(f"{at}: entries are lower case and have no brackets: {line}")
+            try:
+                with open(path, encoding="utf-8") as f:
+                    lines = f.readlines()
+            except UnicodeDecodeError as e:
+                raise ValueError(f"{path}: not UTF-8 text ({e.reason} at byte {e.start})")
+            for n, line in enumerate(lines, 1):
+                line = " ".join(line.split())
+                at = f"{path}:{n}"
+                if not line or line.startswith("#"):
+                    continue
+                m = HEADER.match(line)
+                if m:
+                    section = m.group(1)
                     if section == "templates":
-                        m = TEMPLATE.match(line)
-                        if not m or int(m.group(1)) <= 0:
-                            raise ValueError(f"{at}: a template is a weight above zero, a space, then the words")
-                        self.templates.append((int(m.group(1)), m.group(2)))
-                        texts.append((at, m.group(2)))
-                    else:
-                        self.lists[section].append(line)
-                        texts.append((at, line))
+                        continue
+                    if section in self.lists:
+                        raise ValueError(f"{at}: [{section}] is also defined at {where[section]}")
+                    if section in NUMBERS:
+                        raise ValueError(f"{at}: [{section}] is a number slot")
+                    self.lists[section], where[section] = [], at
+                    if m.group(2):
+                        if "..." not in m.group(2):
+                            raise ValueError(f"{at}: the sentence after [{section}] needs ... for the entry")
+                        self.carriers[section] = m.group(2)
+                    continue
+                if section is None:
+                    raise ValueError(f"{at}: text before the first [section]")
+                if line != line.lower() or "[" in line:
+                    raise ValueError(f"{at}: entries are lower case and have no brackets: {line}")
+                if section == "templates":
+                    m = TEMPLATE.match(line)
+                    if not m or int(m.group(1)) <= 0:
+                        raise ValueError(f"{at}: a template is a weight above zero, a space, then the words")
+                    self.templates.append((int(m.group(1)), m.group(2)))
+                    texts.append((at, m.group(2)))
+                else:
+                    self.lists[section].append(line)
+                    texts.append((at, line))
         for name, entries in self.lists.items():
             if not entries:
                 raise ValueError(f"{where[name]}: [{name}] is empty")

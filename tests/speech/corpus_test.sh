@@ -69,6 +69,7 @@ capitals|[a]\nX ray\n[templates]\n1 {a}\n|entries are lower case
 an unclosed slot|[a]\nx\n[templates]\n1 {a} {b\n|a brace that is not a slot
 no templates|[a]\nx y\n|no templates
 templates that nest forever|[a]\n{a} x\n[templates]\n1 {a}\n|nest too deep
+not UTF-8|[a]\nx\xff\n[templates]\n1 {a}\n|a.txt: not UTF-8 text
 CASES
 rm -rf "$scratch/empty" && mkdir "$scratch/empty"
 set +e
