@@ -138,8 +138,8 @@ NUMBERS = {
 }
 NUMBERS["an_adj_size"] = NUMBERS["a_adj_size"]
 
-SLOT = re.compile(r"\{([a-z_]+)\}")
-HEADER = re.compile(r"\[([a-z_]+)\](?: (.*))?$")
+SLOT = re.compile(r"\{([a-z_0-9]+)\}")
+HEADER = re.compile(r"\[([a-z_0-9]+)\](?: (.*))?$")
 TEMPLATE = re.compile(r"(\d+) (\S.*)$")
 
 
@@ -150,52 +150,56 @@ class Corpus:
         self.lists = {}      # name -> entries, in the order read
         self.carriers = {}   # name -> sentence that holds each entry alone, "..." for the entry
         self.templates = []  # (weight, text)
-        where = {}
+        where = {}   # list name -> where it starts
+        texts = []   # (where, entry or template), to check the slots
         names = sorted(n for n in os.listdir(data_dir) if n.endswith(".txt"))
         if not names:
             raise ValueError(f"{data_dir}: no corpus data files (*.txt)")
         for name in names:
             path = os.path.join(data_dir, name)
             section = None
-            with open(path, encoding="utf-8") as f:
-                for n, line in enumerate(f, 1):
-                    line = " ".join(line.split())
-                    at = f"{path}:{n}"
-                    if not line or line.startswith("#"):
-                        continue
-                    m = HEADER.match(line)
-                    if m:
-                        section = m.group(1)
-                        if section == "templates":
-                            continue
-                        if section in self.lists:
-                            raise ValueError(f"{at}: [{section}] is also defined at {where[section]}")
-                        if section in NUMBERS:
-                            raise ValueError(f"{at}: [{section}] is a number slot")
-                        self.lists[section], where[section] = [], at
-                        if m.group(2):
-                            if "..." not in m.group(2):
-                                raise ValueError(f"{at}: the sentence after [{section}] needs ... for the entry")
-                            self.carriers[section] = m.group(2)
-                        continue
-                    if section is None:
-                        raise ValueError(f"{at}: text before the first [section]")
-                    if line != line.lower() or "[" in line:
-                        raise ValueError(f"{at}: entries are lower case and have no brackets: {line}")
+            try:
+                with open(path, encoding="utf-8") as f:
+                    lines = f.readlines()
+            except UnicodeDecodeError as e:
+                raise ValueError(f"{path}: not UTF-8 text ({e.reason} at byte {e.start})")
+            for n, line in enumerate(lines, 1):
+                line = " ".join(line.split())
+                at = f"{path}:{n}"
+                if not line or line.startswith("#"):
+                    continue
+                m = HEADER.match(line)
+                if m:
+                    section = m.group(1)
                     if section == "templates":
-                        m = TEMPLATE.match(line)
-                        if not m or int(m.group(1)) <= 0:
-                            raise ValueError(f"{at}: a template is a weight above zero, a space, then the words")
-                        self.templates.append((int(m.group(1)), m.group(2)))
-                        where.setdefault(("template", len(self.templates)), at)
-                    else:
-                        self.lists[section].append(line)
+                        continue
+                    if section in self.lists:
+                        raise ValueError(f"{at}: [{section}] is also defined at {where[section]}")
+                    if section in NUMBERS:
+                        raise ValueError(f"{at}: [{section}] is a number slot")
+                    self.lists[section], where[section] = [], at
+                    if m.group(2):
+                        if "..." not in m.group(2):
+                            raise ValueError(f"{at}: the sentence after [{section}] needs ... for the entry")
+                        self.carriers[section] = m.group(2)
+                    continue
+                if section is None:
+                    raise ValueError(f"{at}: text before the first [section]")
+                if line != line.lower() or "[" in line:
+                    raise ValueError(f"{at}: entries are lower case and have no brackets: {line}")
+                if section == "templates":
+                    m = TEMPLATE.match(line)
+                    if not m or int(m.group(1)) <= 0:
+                        raise ValueError(f"{at}: a template is a weight above zero, a space, then the words")
+                    self.templates.append((int(m.group(1)), m.group(2)))
+                    texts.append((at, m.group(2)))
+                else:
+                    self.lists[section].append(line)
+                    texts.append((at, line))
         for name, entries in self.lists.items():
             if not entries:
                 raise ValueError(f"{where[name]}: [{name}] is empty")
         # Every slot must name a list or a number slot.
-        texts = [(where[("template", i + 1)], t) for i, (_, t) in enumerate(self.templates)]
-        texts += [(where[k], e) for k, es in self.lists.items() for e in es]
         for at, text in texts:
             for slot in SLOT.findall(text):
                 if slot not in self.lists and slot not in NUMBERS:
@@ -253,7 +257,7 @@ class Corpus:
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--data", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus"))
-    ap.add_argument("--sentences", type=int, default=100000)
+    ap.add_argument("--sentences", type=int, default=200000)
     ap.add_argument("--seed", type=int, default=20261208)
     args = ap.parse_args()
     try:

@@ -35,7 +35,8 @@ LETTERS = {
     "q": "K Y UW", "r": "AA R", "s": "EH S", "t": "T IY", "u": "Y UW", "v": "V IY", "w": "D AH B AH L Y UW",
     "x": "EH K S", "y": "W AY", "z": "Z IY",
 }
-SPELLED = {"acl", "copd", "gi", "kub", "mrcp", "ct", "mri", "pa", "dvt", "ivc", "svc", "mca", "ica", "cbd"}
+SPELLED = {"acl", "copd", "gi", "kub", "mrcp", "ct", "mri", "pa", "dvt", "ivc", "svc", "mca", "ica", "cbd",
+           "ecg", "egfr", "icd", "icu", "ij", "iv", "iud", "gp", "crt", "mdt"}
 
 # Words with pronunciations of their own, added beside the others.
 OWN = {
@@ -149,6 +150,30 @@ OWN = {
     "emboli": ["EH M B AH L AY"],
     "calculi": ["K AE L K Y AH L AY"],
     "situ": ["S IH T UW", "S AY T UW"],
+    # Technologists' notes and chest films.
+    "pa": ["P IY EY"],
+    "et": ["IY T IY"],
+    "ng": ["EH N JH IY"],
+    "og": ["OW JH IY"],
+    "hila": ["HH AY L AH"],
+    "bronchogram": ["B R AA NG K OW G R AE M"],
+    "bronchograms": ["B R AA NG K OW G R AE M Z"],
+    "bullae": ["B UH L IY", "B AH L IY"],
+    "decubitus": ["D IH K Y UW B IH T AH S"],
+    "cannula": ["K AE N Y AH L AH"],
+    "cannulated": ["K AE N Y AH L EY T IH D"],
+    "creatinine": ["K R IY AE T AH N IY N"],
+    "subpleural": ["S AH B P L UH R AH L"],
+    "scapulae": ["S K AE P Y AH L IY"],
+    "diaphragms": ["D AY AH F R AE M Z"],
+    "azygos": ["AE Z IH G OW S"],
+    "antecubital": ["AE N T IY K Y UW B IH T AH L"],
+    "oximetry": ["AA K S IH M AH T R IY"],
+    "obliques": ["OW B L IY K S"],
+    "lobar": ["L OW B ER"],
+    "intercostal": ["IH N T ER K AA S T AH L"],
+    "midazolam": ["M IH D AE Z AH L AE M"],
+    "vasovagal": ["V EY Z OW V EY G AH L"],
 }
 
 

@@ -223,46 +223,48 @@ TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
   EXPECT_GT(levels, 0);
 }
 
-// Speaks the sentences into the microphone as a user dictates, with the
-// shipped model, and counts the words that come back wrong.
-int DictationErrors(const QStringList& said, QString* heardText) {
-  TContext c;
-  QByteArray audio = Silence(500);
-  for (const auto& p : said) audio += Say(p) + Silence(1200);
-  c.grammar->DictationSetState(SGDSActive);
-  Wait(300);
-  {
-    TMicFeeder feed(audio);
-    if (!WaitFor([&] { return feed.Done(); }, 90000)) return int(said.join(' ').split(' ').size());
-  }
-  Wait(1000);
-  c.grammar->DictationSetState(SGDSInactive);
-  c.ctx.WaitUntilIdle(10000);
-  *heardText = c.texts.join('|');
-  return WordErrors(said.join(' ').split(' '), c.texts.join(' ').split(' ', Qt::SkipEmptyParts));
-}
-
 // Free dictation with the shipped model, through the microphone as a user
-// speaks: sentences of our own (not from the corpus) come back mostly right.
-// The general English model gets about half of these words wrong.
-TEST(Reco, RadiologyDictationWithTheShippedModelIsMostlyRight) {
-  const QStringList said = {"there is a small left pleural effusion", "no acute fracture or dislocation",
-                            "mild cardiomegaly with pulmonary vascular congestion",
-                            "a four millimeter nodule in the right upper lobe",
-                            "recommend follow up ct in six months"};
-  QString heard;
-  EXPECT_LE(DictationErrors(said, &heard), int(said.join(' ').split(' ').size()) / 5) << heard.toStdString();
-}
-
-// Ordinary English, which a comment holds too, is heard about as well as the
-// general model hears it: the general model's word order is in the shipped one.
-// With only its words mixed in, most of these came back wrong.
-TEST(Reco, OrdinaryEnglishWithTheShippedModelIsMostlyRight) {
-  const QStringList said = {"my uncle drove to the station to meet his friends",
-                            "we had soup and bread for supper last night",
-                            "the shop on the corner sells fresh fish on fridays"};
-  QString heard;
-  EXPECT_LE(DictationErrors(said, &heard), int(said.join(' ').split(' ').size()) / 5) << heard.toStdString();
+// speaks: sentences of our own (not from the corpus) come back mostly right,
+// a radiologist's findings, a technologist's note and ordinary English alike.
+// The general English model gets about half of the findings' words wrong, the
+// model before the notes were in the corpus about a third of the note's, and
+// the model with only the general model's words (not its trigrams) mixed in
+// most of the ordinary English.
+TEST(Reco, DictationWithTheShippedModelIsMostlyRight) {
+  const struct {
+    const char* kind;
+    QStringList said;
+  } cases[] = {
+      {"findings",
+       {"there is a small left pleural effusion", "no acute fracture or dislocation",
+        "mild cardiomegaly with pulmonary vascular congestion", "a four millimeter nodule in the right upper lobe",
+        "recommend follow up ct in six months"}},
+      {"technologist's note",
+       {"the patient moved during the lateral view so it was repeated",
+        "contrast given through a twenty two gauge cannula in the right arm", "the ward nurse was told at half past two",
+        "the left costophrenic angle is not included", "the child was sedated and monitored by the anesthetist"}},
+      {"ordinary English",
+       {"my uncle drove to the station to meet his friends", "we had soup and bread for supper last night",
+        "the shop on the corner sells fresh fish on fridays"}},
+  };
+  for (const auto& k : cases) {
+    TContext c;
+    QByteArray audio = Silence(500);
+    for (const auto& p : k.said) audio += Say(p) + Silence(1200);
+    c.grammar->DictationSetState(SGDSActive);
+    Wait(300);
+    {
+      TMicFeeder feed(audio);
+      ASSERT_TRUE(WaitFor([&] { return feed.Done(); }, 90000)) << k.kind;
+    }
+    // One phrase per sentence, however far behind a loaded machine keeps the
+    // recogniser; merged phrases just cost the wait.
+    WaitFor([&] { return c.texts.size() >= k.said.size(); }, 20000);
+    c.grammar->DictationSetState(SGDSInactive);
+    c.ctx.WaitUntilIdle(10000);
+    const QStringList words = k.said.join(' ').split(' '), heard = c.texts.join(' ').split(' ', Qt::SkipEmptyParts);
+    EXPECT_LE(WordErrors(words, heard), int(words.size()) / 5) << k.kind << ": " << c.texts.join('|').toStdString();
+  }
 }
 
 // A word that no model knows, added through the dialog, is heard in a

@@ -47,6 +47,15 @@ if(TARGET speech)
   endforeach()
 endif()
 
+# The dictation corpus: the same on every run and the one the model was built
+# from; broken data files refused.
+if(TARGET speech_model)
+  add_test(NAME speech.corpus
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/corpus_test.sh ${VARNELO_PYTHON}
+                   ${PROJECT_SOURCE_DIR}/speech/model/corpus.py ${CMAKE_BINARY_DIR}/share/varnelo/speech/corpus.txt)
+  set_tests_properties(speech.corpus PROPERTIES TIMEOUT 120)
+endif()
+
 # The command-line front end on good and bad recordings; no sound server.
 if(TARGET varnelo-speech)
   add_test(NAME speech.tool COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/speech_tool.sh $<TARGET_FILE:varnelo-speech>)
