@@ -9,8 +9,9 @@ if(TARGET speech)
   gtest_discover_tests(speech_text_tests TEST_PREFIX "speech.text." DISCOVERY_TIMEOUT 30)
 
   # Learning the user's language: pronunciations, reading and normalising text.
-  add_executable(speech_learn_tests ${SPEECH_TEST_DIR}/learn_test.cpp)
-  target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest_main)
+  add_executable(speech_learn_tests ${SPEECH_TEST_DIR}/learn_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
+  target_include_directories(speech_learn_tests PRIVATE ${VARNELO_TEST_COMMON})
+  target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest)
   gtest_discover_tests(speech_learn_tests TEST_PREFIX "speech.learn." DISCOVERY_TIMEOUT 30)
 
   foreach(part voice reco noserver)
