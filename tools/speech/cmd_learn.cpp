@@ -16,7 +16,7 @@ void PrintStatus(const TLearnStatus& s) {
   std::printf("Learned: %lld sentences, %lld words, %lld new words.\n", qlonglong(s.sentences), qlonglong(s.words),
               qlonglong(s.newWords));
   if (s.inUse)
-    std::printf("The learned text has a share of %.1f %% in the language model.\n", s.weight * 100);
+    std::printf("The learned text has a share of %.2g %% in the language model.\n", s.weight * 100);
   else
     std::printf("The learned model was built for another model and is not used; learn again to rebuild it.\n");
 }
