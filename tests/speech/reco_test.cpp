@@ -1,5 +1,6 @@
 // Dictation end to end: synthesised speech is written into the private
 // server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
+#include "learn.h"
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
@@ -269,6 +270,42 @@ TEST(Reco, AWordTheUserAddsIsHeardInRunningSpeech) {
   c.grammar->DictationSetState(SGDSInactive);
   c.ctx.WaitUntilIdle(5000);
   EXPECT_TRUE(c.texts.join(' ').split(' ').contains("zorvex")) << c.texts.join('|').toStdString();
+}
+
+// Learning the user's texts: a sentence of words only those texts hold is
+// heard by a running recogniser from its next dictation, and forgetting gives
+// back exactly what the shipped model heard.
+TEST(Reco, LearnedWordsAreHeardInRunningSpeechAndForgettingRestoresTheShippedModel) {
+  TContext c;
+  const QString sentence = "the zentrilax shows mild florpitude";
+  const QByteArray speech = Silence(300) + Say(sentence) + Silence(1200);
+  const auto dictate = [&] {
+    c.texts.clear();
+    c.grammar->DictationSetState(SGDSActive);
+    Wait(300);
+    {
+      TMicFeeder feed(speech);
+      EXPECT_TRUE(WaitFor([&] { return !c.texts.isEmpty() && feed.Done(); }, 30000));
+    }
+    Wait(500);
+    c.grammar->DictationSetState(SGDSInactive);
+    c.ctx.WaitUntilIdle(5000);
+    return c.texts.join(' ');
+  };
+  const QString before = dictate();
+  EXPECT_FALSE(before.contains("zentrilax") || before.contains("florpitude")) << before.toStdString();
+  QTemporaryDir dir;
+  QFile reports(dir.filePath("reports.txt"));
+  ASSERT_TRUE(reports.open(QIODevice::WriteOnly));
+  for (int i = 0; i < 300; ++i)
+    reports.write("The zentrilax shows mild florpitude. No zentrilax is seen. Florpitude of the left lung is stable.\n");
+  reports.close();
+  const TLearnResult r = LearnFromPaths({reports.fileName()});
+  ASSERT_TRUE(r.changed);
+  const QString after = dictate();
+  EXPECT_EQ(after, sentence);
+  ForgetLearned();
+  EXPECT_EQ(dictate(), before);
 }
 
 // Every word of the corpus the model is built from is in the language
