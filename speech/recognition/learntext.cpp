@@ -204,7 +204,7 @@ const std::map<std::string, std::string> kAbbreviations = {
     {"f/u", "follow up"}, {"y/o", "year old"}, {"c/w", "consistent with"}, {"h/o", "history of"},
     {"e.g", "for example"}, {"i.e", "that is"}, {"vs", "versus"}, {"approx", "approximately"},
     {"bilat", "bilateral"}, {"rt", "right"}, {"lt", "left"}, {"hx", "history"}, {"fx", "fracture"},
-    {"pt", "patient"}, {"pts", "patients"}, {"cxr", "chest x ray"}, {"xray", "x ray"}, {"xrays", "x rays"},
+    {"pt", "patient"}, {"nl", "normal"}, {"impr", "impression"}, {"pts", "patients"}, {"cxr", "chest x ray"}, {"xray", "x ray"}, {"xrays", "x rays"},
     {"dr", "doctor"}, {"mult", "multiple"}, {"sev", "severe"}, {"mod", "moderate"}, {"incl", "including"},
     {"&", "and"}, {"+", "plus"}, {"=", "equals"}, {"%", "percent"}, {"@", "at"}, {"~", "approximately"},
     {"<", "less than"}, {">", "greater than"}, {"#", "number"},
@@ -218,18 +218,17 @@ public:
 
   void Text(std::string_view utf8) {
     TChars chunk;
-    int newlines = 0;
     for (size_t i = 0; i < utf8.size();) {
       char32_t c;
       NextUtf8(utf8, i, c);
       c = Plain(c);
       if (IsSpace(c) || c == 0xFFFD || c < 0x20) {
-        if (c == '\n') ++newlines;
         if (!chunk.empty()) Chunk(chunk), chunk.clear();
-        if (newlines >= 2) EndSentence();
+        // A line is a sentence at most: reports and lists come a line each,
+        // often without a full stop.
+        if (c == '\n' || c == 0x2028 || c == 0x2029) EndSentence();
         continue;
       }
-      newlines = 0;
       chunk += Lower(c);
       // An unbroken run is no word: cut it (bounds the work per chunk).
       if (chunk.size() > 256) Chunk(chunk), chunk.clear();

@@ -105,7 +105,8 @@ TEST(LearnText, NormalisesAsAPersonWouldSayIt) {
       {"It\xE2\x80\x99s the patient\xE2\x80\x99s \xE2\x80\x9C" "film\xE2\x80\x9D", "it's the patient's film"},
       {"Caf\xC3\xA9 L\xC3\x89SION", "caf\xC3\xA9 l\xC3\xA9sion"},
       {"(see above) [sic] {x}", "see above sic x"},
-      {"line one\nstill one\n\nline two", "line one still one | line two"},
+      {"line one\nline two\r\n\nline three", "line one | line two | line three"},  // a line ends a sentence
+      {"Heart nl size. Impr: normal", "heart normal size | impression | normal"},
       {"1234567890123", "one two three four five six seven eight nine zero one two three"},
       {"007", "zero zero seven"},
       {"\xFF\xFEhello\xC3", "hello"},       // invalid UTF-8 separates
