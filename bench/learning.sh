@@ -65,9 +65,11 @@ join "$scratch/t" "$scratch/d" | while read -r v a b c d; do
   printf '%-8s %13s%% %13s%% %13s%% %13s%%\n' "$v" "$a" "$b" "$c" "$d"
 done
 
-# 1,000,000 words of his reports, learned at once on two cores.
+# 1,000,000 words learned at once on two cores: his reports repeat
+# themselves, so our varied corpus text makes up most of it.
 "$tool" learn --reset > /dev/null
-/usr/bin/python3 "$here/learning_reports.py" 7 17000 "$scratch/big.txt"
+/usr/bin/python3 "$here/learning_reports.py" 7 3500 "$scratch/big.txt"
+cat "$build/share/varnelo/speech/corpus.txt" >> "$scratch/big.txt"
 words=$(wc -w < "$scratch/big.txt")
 /usr/bin/time -f '%e %M' -o "$scratch/time" taskset -c 0,1 "$tool" learn "$scratch/big.txt" > /dev/null
 read -r secs kb < "$scratch/time"
