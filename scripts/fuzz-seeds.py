@@ -27,10 +27,15 @@ ROOT = Path(__file__).resolve().parent.parent
 PYDICOM_FILES = Path("/usr/lib/python3/dist-packages/pydicom/data/test_files")
 PYDICOM_CHARSET_FILES = Path("/usr/lib/python3/dist-packages/pydicom/data/charset_files")
 MAX_SEED = 512 * 1024
+LEARN_TEXTS = (
+    "FINDINGS: A 3.5 cm nodule at C5-C6, 2/3 of the way. Seen at 10:30.\n\nIMPRESSION: s/p CABG w/ wires.",
+    "Pt is 65 yo. 20G IV in rt arm; x2 views. 3x4x5cm mass ~50% L\u00e9sion caf\u00e9 1,200 ml 1st rib.",
+    "Dr. Smith e.g. \u201cquoted\u201d it\u2019s L4-5 T12 2024 r/o PNA 3-5 mm; 0.5 mm, .5 mm, 007.",
+)
 LOSSLESS = ("1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70")
 RLE = "1.2.840.10008.1.2.5"
 JPEGEXT = ("1.2.840.10008.1.2.4.80", "1.2.840.10008.1.2.4.81", "1.2.840.10008.1.2.4.90", "1.2.840.10008.1.2.4.91")
-TARGETS = ("load", "writer", "lossless", "rle", "jpeg", "jpegext")
+TARGETS = ("load", "writer", "lossless", "rle", "jpeg", "jpegext", "learntext")
 
 
 def put(folder: Path, data: bytes, hint: str = "") -> None:
@@ -127,6 +132,10 @@ def main() -> int:
                 put(out / target, geometry + frag, target)
             elif ts[18:19] == "4":
                 put(out / "jpeg", frag, "jpeg")
+    # Report text for the learning normaliser, in a few encodings.
+    for i, text in enumerate(LEARN_TEXTS):
+        put(out / "learntext", text.encode("utf-8"), "learntext")
+        put(out / "learntext", text.encode("cp1252", "replace"), "learntext")
     for t in TARGETS:
         n = len(list((out / t).glob("*"))) if (out / t).is_dir() else 0
         print(f"{t}: {n} seeds")

@@ -1,5 +1,7 @@
 #include "spdialogs.h"
 
+#include "learndialog.h"
+#include "lts.h"
 #include "recoengine.h"
 #include "spsettings.h"
 #include "usertraining.h"
@@ -168,7 +170,7 @@ void AddRemoveWord(QWidget* parent, const QString& title, TSpRecoEngine* engine)
   word->setObjectName("Word");
   auto* phones = new QLineEdit(d.get());
   phones->setObjectName("Pronunciation");
-  phones->setPlaceholderText(QStringLiteral("phones, e.g. V AA R N EH L OW"));
+  phones->setPlaceholderText(QStringLiteral("phones, e.g. V AA R N EH L OW (empty: from the spelling)"));
   auto* like = new QLineEdit(d.get());
   like->setObjectName("SoundsLike");
   like->setPlaceholderText(QStringLiteral("or a known word it sounds like"));
@@ -185,6 +187,8 @@ void AddRemoveWord(QWidget* parent, const QString& title, TSpRecoEngine* engine)
         p = engine->LookupWord(like->text());
         if (p.isEmpty()) throw ESpeechError(QStringLiteral("\"%1\" is not a known word.").arg(like->text().trimmed()));
       }
+      // Neither given: the pronunciation the spelling suggests.
+      if (p.isEmpty() && like->text().trimmed().isEmpty()) p = QString::fromStdString(LetterToSound(w.toStdString()));
       if (p.isEmpty()) throw ESpeechError(QStringLiteral("Enter a pronunciation or a known word."));
       engine->AddWord(w, p);
       OpenSpeechSettings()->setValue(QString(kWordsGroup) + "/" + w, p);
@@ -414,9 +418,14 @@ void EngineProperties(QWidget* parent, const QString& title) {
   std::unique_ptr<QDialog> d(MakeDialog(parent, title));
   d->setObjectName("EngineProperties");
   TRecoModel m = RecoModelFromSettings();
-  // The folder the settings name, not the trained model adapted from it.
-  m.acousticModel = OpenSpeechSettings()->value(kModelFolder, ShippedRecoModel().acousticModel).toString();
   const TRecoModel shipped = ShippedRecoModel(), general = GeneralRecoModel();
+  // The files the settings name, not the trained or learned models made from them.
+  {
+    auto s = OpenSpeechSettings();
+    m.acousticModel = s->value(kModelFolder, shipped.acousticModel).toString();
+    m.dictionary = s->value(kModelDictionary, shipped.dictionary).toString();
+    m.languageModel = s->value(kModelLanguage, shipped.languageModel).toString();
+  }
   auto* choice = new QComboBox(d.get());
   choice->setObjectName("ModelChoice");
   choice->addItems({QStringLiteral("Radiology comments"), QStringLiteral("General English"), QStringLiteral("Other")});
@@ -471,6 +480,19 @@ void EngineProperties(QWidget* parent, const QString& title) {
   form->addRow(QStringLiteral("Language model:"), lm);
   form->addRow(QStringLiteral("Sensitivity:"), sens);
   form->addRow(QStringLiteral("Voice training:"), trainedRow);
+  auto* learnedLabel = new QLabel(LearnedSummary(), d.get());
+  learnedLabel->setObjectName("LearnedLanguage");
+  learnedLabel->setWordWrap(true);
+  auto* learnDocs = new QPushButton(QStringLiteral("Learn from documents…"), d.get());
+  learnDocs->setObjectName("LearnFromDocuments");
+  QObject::connect(learnDocs, &QPushButton::clicked, d.get(), [=, dlg = d.get()] {
+    LearnFromDocuments(dlg);
+    learnedLabel->setText(LearnedSummary());
+  });
+  auto* learnedRow = new QHBoxLayout;
+  learnedRow->addWidget(learnedLabel, 1);
+  learnedRow->addWidget(learnDocs);
+  form->addRow(QStringLiteral("Your language:"), learnedRow);
   auto* note = new QLabel(QStringLiteral("Changes take effect when the recogniser next starts."), d.get());
   auto* layout = new QVBoxLayout(d.get());
   layout->addLayout(form);

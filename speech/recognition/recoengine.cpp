@@ -1,5 +1,6 @@
 #include "recoengine.h"
 
+#include "learn.h"
 #include "spsettings.h"
 #include "usertraining.h"
 
@@ -66,6 +67,13 @@ TRecoModel RecoModelFromSettings() {
   m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
   m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
   m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
+  // The user's learned language, mixed with that model (see learn.h).
+  const QString learned = LearnedModelFor(m.languageModel, m.dictionary);
+  if (!learned.isEmpty()) {
+    m.languageModel = learned + "/learned.lm.bin";
+    m.dictionary = learned + "/learned.dict";
+    m.learned = true;
+  }
   return m;
 }
 
@@ -217,6 +225,7 @@ void TSpRecoEngine::Connect() {
   if (QMediaDevices::audioInputs().isEmpty())
     throw ESpeechError(QStringLiteral("No audio input device is available"));
   FAcousticModel = m.acousticModel;
+  FLanguageModel = m.languageModel;
   FThread = std::thread([this] { Run(); });
   Post([this, m] { Load(m); });
   FInputThread = std::make_unique<QThread>();
@@ -328,11 +337,11 @@ bool TSpRecoEngine::Build(const TRecoModel& m) {
 }
 
 void TSpRecoEngine::ReloadIfRetrained() {
-  // Training (or its removal) changes the acoustic model under a running
-  // recogniser: the next dictation uses the new one.
+  // Training, learning (or their removal) change the acoustic or language
+  // model under a running recogniser: the next dictation uses the new one.
   if (!FInput) return;
   const TRecoModel now = RecoModelFromSettings();
-  if (now.acousticModel == FAcousticModel) return;
+  if (now.acousticModel == FAcousticModel && now.languageModel == FLanguageModel) return;
   const bool ok = Call<bool>([this, now] {
     ps_decoder_s* old = FDecoder;
     const QByteArray oldSearch = FDefaultSearch;
@@ -348,6 +357,7 @@ void TSpRecoEngine::ReloadIfRetrained() {
   });
   if (!ok) return;
   FAcousticModel = now.acousticModel;
+  FLanguageModel = now.languageModel;
   if (!FPhrases.isEmpty()) SetPhraseList(FPhrases);
 }
 

@@ -27,6 +27,8 @@ struct TRecoModel {
   int sensitivity = 50;  // 0..100
   // The acoustic model is the user's trained one (see usertraining.h).
   bool trained = false;
+  // The language model and dictionary are the user's learned ones (learn.h).
+  bool learned = false;
   // Decoder flags over the service's own choices, without the leading dash
   // ("lw" = "9"): for measuring settings, not for users.
   QMap<QString, QString> decoder;
@@ -123,6 +125,7 @@ private:
   int FActivations = 0;
   QStringList FPhrases;
   QString FAcousticModel;  // the one loaded, for noticing a training
+  QString FLanguageModel;  // the same for a learn
   std::unique_ptr<QThread> FInputThread;
   TRecoInput* FInput = nullptr;
   std::shared_future<QString> FInputStart;

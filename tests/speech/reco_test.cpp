@@ -1,5 +1,7 @@
 // Dictation end to end: synthesised speech is written into the private
 // server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
+#include "learn.h"
+#include "learndialog.h"
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
@@ -291,6 +293,42 @@ TEST(Reco, AWordTheUserAddsIsHeardInRunningSpeech) {
   EXPECT_TRUE(c.texts.join(' ').split(' ').contains("zorvex")) << c.texts.join('|').toStdString();
 }
 
+// Learning the user's texts: a sentence of words only those texts hold is
+// heard by a running recogniser from its next dictation, and forgetting gives
+// back exactly what the shipped model heard.
+TEST(Reco, LearnedWordsAreHeardInRunningSpeechAndForgettingRestoresTheShippedModel) {
+  TContext c;
+  const QString sentence = "the zentrilax shows mild florpitude";
+  const QByteArray speech = Silence(300) + Say(sentence) + Silence(1200);
+  const auto dictate = [&] {
+    c.texts.clear();
+    c.grammar->DictationSetState(SGDSActive);
+    Wait(300);
+    {
+      TMicFeeder feed(speech);
+      EXPECT_TRUE(WaitFor([&] { return !c.texts.isEmpty() && feed.Done(); }, 30000));
+    }
+    Wait(500);
+    c.grammar->DictationSetState(SGDSInactive);
+    c.ctx.WaitUntilIdle(5000);
+    return c.texts.join(' ');
+  };
+  const QString before = dictate();
+  EXPECT_FALSE(before.contains("zentrilax") || before.contains("florpitude")) << before.toStdString();
+  QTemporaryDir dir;
+  QFile reports(dir.filePath("reports.txt"));
+  ASSERT_TRUE(reports.open(QIODevice::WriteOnly));
+  for (int i = 0; i < 300; ++i)
+    reports.write("The zentrilax shows mild florpitude. No zentrilax is seen. Florpitude of the left lung is stable.\n");
+  reports.close();
+  const TLearnResult r = LearnFromPaths({reports.fileName()});
+  ASSERT_TRUE(r.changed);
+  const QString after = dictate();
+  EXPECT_EQ(after, sentence);
+  ForgetLearned();
+  EXPECT_EQ(dictate(), before);
+}
+
 // Every word of the corpus the model is built from is in the language
 // model's unigrams and in the dictionary the recogniser loads.
 TEST(RecoModel, HoldsEveryCorpusWord) {
@@ -430,6 +468,86 @@ TEST(RecoDialogs, EnginePropertiesSwitchesBetweenTheShippedAndTheGeneralModel) {
   EXPECT_EQ(shown, "General English");
   EXPECT_FALSE(OpenSpeechSettings()->contains(kModelLanguage));
   EXPECT_EQ(RecoModelFromSettings().dictionary, shipped.dictionary);
+}
+
+// "Learn from documents…": a learn with its progress, a cancelled one that
+// leaves the model as it was, and Forget; EngineProperties shows what is
+// learned and keeps naming the shipped model, not the learned mix.
+TEST(RecoDialogs, LearnFromDocumentsLearnsCancelsAndForgets) {
+  TContext c;
+  ForgetLearned();
+  QTemporaryDir dir;
+  const QString small = dir.filePath("small.txt"), big = dir.filePath("big.txt");
+  {
+    QFile f(small);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Kerley lines are seen. Lordotic positioning.\n");
+    QFile g(big);
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    QByteArray line;
+    for (int i = 0; i < 4000; ++i) line += "streaky opacity " + QByteArray::number(i % 97) + " at the base. ";
+    for (int i = 0; i < 40; ++i) g.write(line + "\n");  // about 800,000 words
+  }
+  const QString shipped = RecoModelFromSettings().languageModel;
+  bool seen = false;
+  WithDialog("LearnFromDocuments", [&](QDialog* d) {
+    auto* paths = d->findChild<QListWidget*>("Paths");
+    auto* learn = d->findChild<QPushButton*>("Learn");
+    auto* cancel = d->findChild<QPushButton*>("CancelLearn");
+    auto* forget = d->findChild<QPushButton*>("Forget");
+    auto* progress = d->findChild<QProgressBar*>("Progress");
+    auto* status = d->findChild<QLabel*>("Status");
+    auto* learned = d->findChild<QLabel*>("Learned");
+    ASSERT_TRUE(paths && learn && cancel && forget && progress && status && learned);
+    EXPECT_FALSE(learn->isEnabled());
+    EXPECT_FALSE(forget->isEnabled());
+    EXPECT_TRUE(learned->text().contains("Nothing is learned"));
+    paths->addItem(small);
+    ASSERT_TRUE(learn->isEnabled());
+    learn->click();
+    EXPECT_TRUE(cancel->isEnabled());
+    EXPECT_FALSE(learn->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return learn->isEnabled(); }, 30000));
+    EXPECT_EQ(progress->value(), 100);
+    EXPECT_TRUE(status->text().contains("Learned 2 sentences")) << status->text().toStdString();
+    EXPECT_TRUE(learned->text().contains("Learned 2 sentences")) << learned->text().toStdString();
+    const QString afterFirst = RecoModelFromSettings().languageModel;
+    EXPECT_NE(afterFirst, shipped);
+
+    paths->clear();
+    paths->addItem(big);
+    learn->click();
+    ASSERT_TRUE(WaitFor([&] { return progress->value() > 0; }, 30000));
+    cancel->click();
+    ASSERT_TRUE(WaitFor([&] { return learn->isEnabled(); }, 60000));
+    EXPECT_TRUE(status->text().contains("cancelled")) << status->text().toStdString();
+    EXPECT_EQ(RecoModelFromSettings().languageModel, afterFirst);
+    EXPECT_EQ(LearnedStatus().sentences, 2);
+
+    ASSERT_TRUE(forget->isEnabled());
+    forget->click();
+    EXPECT_EQ(RecoModelFromSettings().languageModel, shipped);
+    EXPECT_TRUE(learned->text().contains("Nothing is learned"));
+    EXPECT_FALSE(forget->isEnabled());
+  }, &seen);
+  LearnFromDocuments(nullptr);
+  EXPECT_TRUE(seen);
+
+  LearnFromPaths({small});
+  seen = false;
+  WithDialog("EngineProperties", [&](QDialog* d) {
+    auto* label = d->findChild<QLabel*>("LearnedLanguage");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->text().contains("Learned 2 sentences")) << label->text().toStdString();
+    EXPECT_NE(d->findChild<QPushButton*>("LearnFromDocuments"), nullptr);
+    EXPECT_EQ(d->findChild<QLineEdit*>("LanguageModel")->text(), shipped);
+    d->accept();
+  }, &seen);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(OpenSpeechSettings()->contains(kModelLanguage));
+  EXPECT_TRUE(RecoModelFromSettings().learned);
+  ForgetLearned();
 }
 
 TEST(RecoDialogs, MicrophoneTrainingTellsWhetherTheMicrophoneIsHeard) {

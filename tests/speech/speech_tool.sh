@@ -20,6 +20,8 @@ head -c 20000 "$scratch/mono16k.wav" > "$scratch/cut-data.wav"
 printf 'no fracture is seen\nno fracture is seen\n' > "$scratch/prompts-two.txt"
 printf 'no fracture is seen\nno qqxyzzy is seen\n' > "$scratch/prompts-unknown.txt"
 sox -n -r 16000 -c 1 -b 16 "$scratch/quiet.wav" trim 0 2
+printf 'Hila are prominent; Kerley B lines.\n' > "$scratch/report.txt"
+printf 'GIF89a\0\0\1\0' > "$scratch/picture.gif"
 
 # name | arguments | exit status | text the output must hold (stdout, else stderr)
 while IFS='|' read -r name args status want; do
@@ -58,6 +60,17 @@ train, a broken recording|train prompts-two.txt mono16k.wav text.wav|1|not a WAV
 train, a missing prompts file|train nowhere.txt mono16k.wav|1|nowhere.txt could not be opened
 train, a word the dictionary lacks|train prompts-unknown.txt mono16k.wav mono16k.wav|1|"qqxyzzy" of prompt 2 is not in the recogniser's dictionary
 train, a silent recording|train prompts-two.txt mono16k.wav quiet.wav|1|Recording 2 holds no speech
+learn without paths|learn|2|usage
+learn, an unknown option|learn --all report.txt|2|usage
+learn status, nothing learned|learn --status|0|Nothing is learned
+learn, only a binary file|learn picture.gif|1|skipped picture.gif: binary data, not text
+learn, still nothing learned|learn --status|0|Nothing is learned
+learn, a missing file named, the rest learned|learn report.txt nowhere.txt|1|skipped nowhere.txt: does not exist
+learn status after learning|learn --status|0|Learned: 2 sentences, 6 words, 2 new words.
+learn adds up|learn report.txt|0|Learned 2 sentences (6 words) from 1 files.
+learn status, both learns|learn --status|0|Learned: 4 sentences, 12 words, 2 new words.
+learn reset|learn --reset|0|the shipped language model is used again
+learn status after reset|learn --status|0|Nothing is learned
 CASES
 
 check() {  # name, condition...
@@ -115,6 +128,21 @@ for a, b in zip(said, heard):
 print(round(100 * errors / words))
 PY
 }
+# Learning: words only the learned text holds are heard after a learn, and
+# forgetting gives back exactly what the shipped model heard.
+learned_said="the zentrilax shows mild florpitude"
+flite -voice slt -t "$learned_said" -o "$scratch/learned.wav"
+for i in $(seq 1 300); do
+  echo "The zentrilax shows mild florpitude. No zentrilax is seen. Florpitude of the left lung is stable."
+done > "$scratch/own-reports.txt"
+shipped_heard=$("$tool" transcribe --raw "$scratch/learned.wav")
+check "unlearned words are not heard ($shipped_heard)" [ "$(grep -c -E 'zentrilax|florpitude' <<<"$shipped_heard")" = 0 ]
+check "learn the user's reports" "$tool" learn "$scratch/own-reports.txt"
+learned_heard=$("$tool" transcribe --raw "$scratch/learned.wav")
+check "learned words are heard ($learned_heard)" [ "$learned_heard" = "$learned_said" ]
+check "forget what was learned" "$tool" learn --reset
+check "the shipped model's output is back" [ "$("$tool" transcribe --raw "$scratch/learned.wav")" = "$shipped_heard" ]
+
 model=$XDG_CONFIG_HOME/varnelo-speech/trained
 before=$(wer)
 cp "$scratch/heard.txt" "$scratch/heard-before.txt"

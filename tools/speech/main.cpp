@@ -6,6 +6,9 @@
 //   varnelo-speech train PROMPTS.txt WAV... | train --reset
 // train the recogniser on a voice from recordings of the prompt sentences,
 // as the service's training dialog does, or return to the shipped model.
+//   varnelo-speech learn PATH... | learn --reset | learn --status
+// learns the user's language from their texts and DICOM comments.
+#include "cmd_learn.h"
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "transcribe.h"
@@ -31,6 +34,11 @@ int Usage() {
                "    of PROMPTS.txt in order; the service uses the trained model from then on.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model: the shipped one is used again.\n"
+               "  varnelo-speech learn PATH...\n"
+               "    learns the language of the text files, DICOM files (their image comments)\n"
+               "    and folders of them; exit status 1 when a file was skipped.\n"
+               "  varnelo-speech learn --status | --reset\n"
+               "    says what is learned, or forgets it: the shipped language model is used again.\n"
                "  Model options, for measurements (default: the dictation settings):\n"
                "    --general          the acoustic model's general English language model\n"
                "    --lm FILE --dict FILE\n"
@@ -87,6 +95,7 @@ int main(int argc, char** argv) {
   QStringList args = app.arguments().mid(1);
   if (!args.isEmpty() && args[0] == "prompts" && args.size() == 1) return Prompts();
   if (!args.isEmpty() && args[0] == "train") return Train(args.mid(1));
+  if (!args.isEmpty() && args[0] == "learn") return LearnCommand(args.mid(1), Usage);
   if (args.isEmpty() || args[0] != "transcribe") return Usage();
   args.removeFirst();
   bool raw = false;

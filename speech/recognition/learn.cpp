@@ -1,0 +1,316 @@
+#include "learn.h"
+
+#include "learnlm.h"
+#include "learntext.h"
+#include "lts.h"
+#include "recoengine.h"
+#include "spcommon.h"
+#include "spsettings.h"
+
+#include "dicom.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <cstdio>
+#include <algorithm>
+#include <deque>
+#include <unordered_map>
+#include <unordered_set>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kMaxFileBytes = 256LL << 20;
+constexpr const char* kSentences = "sentences.txt";
+constexpr const char* kInfo = "info";
+constexpr const char* kModelLink = "model";
+
+QString Clean(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+// The model a learn mixes with: the one the settings name, else the shipped one.
+void BaseModel(QString* lm, QString* dict) {
+  auto s = OpenSpeechSettings();
+  const TRecoModel shipped = ShippedRecoModel();
+  *lm = Clean(s->value(kModelLanguage, shipped.languageModel).toString());
+  *dict = Clean(s->value(kModelDictionary, shipped.dictionary).toString());
+}
+
+void EnsureFolder(const QString& dir) {
+  if (!QDir().mkpath(dir)) throw ESpeechError(QStringLiteral("The folder %1 could not be created").arg(dir));
+  // The user's own writing: theirs alone.
+  QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QMap<QString, QString> ReadInfo(const QString& dir) {
+  QMap<QString, QString> info;
+  QFile f(dir + "/" + kInfo);
+  if (f.open(QIODevice::ReadOnly))
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+      const int tab = line.indexOf('\t');
+      if (tab > 0) info[line.left(tab)] = line.mid(tab + 1);
+    }
+  return info;
+}
+
+// The stored sentences, oldest first.
+std::deque<std::string> ReadSentences(qint64* words) {
+  std::deque<std::string> out;
+  *words = 0;
+  QFile f(LearnedFolder() + "/" + kSentences);
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  while (!f.atEnd()) {
+    const QByteArray line = f.readLine().trimmed();
+    if (line.isEmpty()) continue;
+    *words += line.count(' ') + 1;
+    out.emplace_back(line.constData(), size_t(line.size()));
+  }
+  return out;
+}
+
+void WriteFileOrThrow(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush())
+    throw ESpeechError(QStringLiteral("%1 could not be written: %2").arg(path, f.errorString()));
+}
+
+bool LooksLikeDicom(const QByteArray& head) {
+  if (head.size() >= 132 && head.mid(128, 4) == "DICM") return true;
+  // Without the preamble: a first element of group 0002 or 0008.
+  return head.size() >= 8 && (head[0] == 2 || head[0] == 8) && head[1] == 0;
+}
+
+}  // namespace
+
+QString LearnedFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath() + "/learned"; }
+
+QString LearnedModelFor(const QString& languageModel, const QString& dictionary) {
+  const QFileInfo link(LearnedFolder() + "/" + kModelLink);
+  // The folder's own name: a new model is a new path, which a running
+  // recogniser notices.
+  const QString dir = link.canonicalFilePath();
+  if (dir.isEmpty()) return {};
+  const auto info = ReadInfo(dir);
+  if (info.value("base-lm") != Clean(languageModel) || info.value("base-dict") != Clean(dictionary)) return {};
+  for (const char* name : {"learned.lm.bin", "learned.dict"})
+    if (QFileInfo(dir + "/" + name).size() <= 0) return {};
+  return dir;
+}
+
+TLearnStatus LearnedStatus() {
+  TLearnStatus s;
+  const QString dir = QFileInfo(LearnedFolder() + "/" + kModelLink).canonicalFilePath();
+  if (dir.isEmpty()) return s;
+  const auto info = ReadInfo(dir);
+  s.sentences = info.value("sentences").toLongLong();
+  s.words = info.value("words").toLongLong();
+  s.newWords = info.value("new-words").toLongLong();
+  s.weight = info.value("weight").toDouble();
+  QString lm, dict;
+  BaseModel(&lm, &dict);
+  s.inUse = !LearnedModelFor(lm, dict).isEmpty();
+  return s;
+}
+
+void ForgetLearned() {
+  const QString dir = LearnedFolder();
+  // The link first: from then on the shipped model is used.
+  QFile::remove(dir + "/" + kModelLink);
+  QDir(dir).removeRecursively();
+}
+
+QByteArray LearnableText(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(QStringLiteral("cannot be read: ") + f.errorString());
+  if (f.size() > kMaxFileBytes) throw ESpeechError(QStringLiteral("too large to learn from (over 256 MB)"));
+  const QByteArray bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) throw ESpeechError(QStringLiteral("cannot be read: ") + f.errorString());
+  if (LooksLikeDicom(bytes.left(132))) {
+    dicom::THeaderData raw;
+    try {
+      dicom::LoadDICOMHeader(QFile::encodeName(path).toStdString(), raw);
+      const std::string comment = dicom::DecodedHeader(raw).ImageComments;
+      if (QByteArray::fromStdString(comment).trimmed().isEmpty())
+        throw ESpeechError(QStringLiteral("a DICOM file without an image comment"));
+      return QByteArray::fromStdString(comment);
+    } catch (const dicom::EDicomError& e) {
+      if (bytes.mid(128, 4) == "DICM")
+        throw ESpeechError(QStringLiteral("not a readable DICOM file: ") + QString::fromStdString(e.what()));
+      // Not DICOM after all: read it as text.
+    }
+  }
+  const std::string_view view(bytes.constData(), size_t(bytes.size()));
+  if (learn::LooksBinary(view)) throw ESpeechError(QStringLiteral("binary data, not text"));
+  return QByteArray::fromStdString(learn::TextAsUtf8(view));
+}
+
+TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(int, const QString&)>& progress,
+                            const std::atomic<bool>* cancel) {
+  const auto report = [&](int percent, const QString& what) {
+    if (progress) progress(percent, what);
+  };
+  const auto cancelled = [&] { return cancel && cancel->load(); };
+  const QString cancelledMessage = QStringLiteral("Learning was cancelled; the previous model stays in use.");
+  TLearnResult result;
+
+  // The files: those named, and those in the folders named, recursively.
+  QStringList files;
+  for (const QString& p : paths) {
+    const QFileInfo fi(p);
+    if (fi.isDir()) {
+      QStringList inDir;
+      QDirIterator it(p, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+      while (it.hasNext()) inDir << it.next();
+      inDir.sort();
+      files << inDir;
+    } else if (fi.exists()) {
+      files << p;
+    } else {
+      result.skipped << QStringLiteral("%1: does not exist").arg(p);
+    }
+  }
+
+  std::vector<std::string> added;
+  for (int i = 0; i < files.size(); ++i) {
+    if (cancelled()) throw ESpeechError(cancelledMessage);
+    report(int(30LL * i / std::max<qsizetype>(1, files.size())), QStringLiteral("Reading %1").arg(files[i]));
+    try {
+      const QByteArray text = LearnableText(files[i]);
+      ++result.files;
+      for (const auto& sentence : learn::NormaliseText(std::string_view(text.constData(), size_t(text.size())))) {
+        std::string line;
+        for (const auto& w : sentence) line += (line.empty() ? "" : " ") + w;
+        result.words += qint64(sentence.size());
+        added.push_back(std::move(line));
+      }
+    } catch (const ESpeechError& e) {
+      result.skipped << QStringLiteral("%1: %2").arg(files[i], e.Message());
+    }
+  }
+  result.sentences = qint64(added.size());
+  if (added.empty()) {  // nothing to learn: everything stays as it was
+    result.status = LearnedStatus();
+    return result;
+  }
+
+  // The stored sentences with the new ones, the oldest dropped beyond the bound.
+  report(30, QStringLiteral("Gathering the learned text"));
+  qint64 words = 0;
+  std::deque<std::string> all = ReadSentences(&words);
+  for (auto& s : added) {
+    words += qint64(std::count(s.begin(), s.end(), ' ') + 1);
+    all.push_back(std::move(s));
+  }
+  std::vector<std::string>().swap(added);
+  while (words > kMaxLearnedWords && all.size() > 1) {
+    words -= qint64(std::count(all.front().begin(), all.front().end(), ' ') + 1);
+    all.pop_front();
+  }
+
+  // Pronunciations for the words the dictionary lacks.
+  QString baseLm, baseDict;
+  BaseModel(&baseLm, &baseDict);
+  QFile dictFile(baseDict);
+  if (!dictFile.open(QIODevice::ReadOnly))
+    throw ESpeechError(QStringLiteral("The dictionary %1 could not be read").arg(baseDict));
+  QByteArray dictText = dictFile.readAll();
+  std::unordered_set<std::string> known;
+  for (const QByteArray& line : dictText.split('\n')) {
+    const int sp = line.indexOf(' ');
+    if (sp > 0) known.insert(line.left(sp).split('(').front().toStdString());
+  }
+  if (!dictText.isEmpty() && !dictText.endsWith('\n')) dictText += '\n';
+  std::unordered_map<std::string, bool> fresh;  // new word: has a pronunciation
+  qint64 newWords = 0;
+  std::vector<std::string> sentences;
+  sentences.reserve(all.size());
+  for (std::string& s : all) {
+    if (cancelled()) throw ESpeechError(cancelledMessage);
+    std::string kept;
+    for (size_t a = 0; a < s.size();) {
+      size_t b = s.find(' ', a);
+      if (b == std::string::npos) b = s.size();
+      const std::string w = s.substr(a, b - a);
+      a = b + 1;
+      if (w.empty()) continue;
+      bool ok = true;
+      if (!known.count(w)) {
+        auto [it, isNew] = fresh.emplace(w, false);
+        if (isNew) {
+          const std::string phones = LetterToSound(w);
+          it->second = !phones.empty();
+          if (it->second) {
+            dictText += QByteArray::fromStdString(w + " " + phones + "\n");
+            ++newWords;
+          }
+        }
+        ok = it->second;
+      }
+      if (ok) kept += (kept.empty() ? "" : " ") + w;
+    }
+    s.clear();
+    s.shrink_to_fit();
+    if (!kept.empty()) sentences.push_back(std::move(kept));
+  }
+  std::deque<std::string>().swap(all);
+  report(40, QStringLiteral("Building the language model"));
+
+  // The new model in a folder of its own beside the old one.
+  const QString folder = LearnedFolder();
+  EnsureFolder(folder);
+  QTemporaryDir work(folder + "/work-XXXXXX");
+  if (!work.isValid()) throw ESpeechError(QStringLiteral("A work folder could not be made in ") + folder);
+  learn::TLmStats stats;
+  bool built = false;
+  try {
+    built = learn::BuildMixedModel(sentences, QFile::encodeName(baseLm).toStdString(),
+                                   QFile::encodeName(work.path() + "/learned.lm.bin").toStdString(), stats,
+                                   [&](int p) {
+                                     report(40 + p * 55 / 100, QStringLiteral("Building the language model"));
+                                     return !cancelled();
+                                   });
+  } catch (const std::exception& e) {
+    throw ESpeechError(QStringLiteral("The learned language model could not be built: ") + QString::fromStdString(e.what()));
+  }
+  if (!built || cancelled()) throw ESpeechError(cancelledMessage);
+  WriteFileOrThrow(work.path() + "/learned.dict", dictText);
+  const QString infoText = QStringLiteral("base-lm\t%1\nbase-dict\t%2\nsentences\t%3\nwords\t%4\nnew-words\t%5\nweight\t%6\n")
+                               .arg(baseLm, baseDict).arg(stats.sentences).arg(stats.words).arg(newWords).arg(stats.weight);
+  WriteFileOrThrow(work.path() + "/" + kInfo, infoText.toUtf8());
+  QByteArray store;
+  for (const std::string& s : sentences) store += QByteArray::fromStdString(s) + '\n';
+  const QString storeNew = folder + "/sentences.new";
+  WriteFileOrThrow(storeNew, store);
+  QFile::setPermissions(storeNew, QFile::ReadOwner | QFile::WriteOwner);
+  report(96, QStringLiteral("Putting the learned model in place"));
+
+  // One rename switches the model: a reader sees the old one or the new one.
+  const QString name = "model-" + QUuid::createUuid().toString(QUuid::Id128).left(12);
+  work.setAutoRemove(false);
+  if (!QDir().rename(work.path(), folder + "/" + name)) {
+    QDir(work.path()).removeRecursively();
+    QFile::remove(storeNew);
+    throw ESpeechError(QStringLiteral("The learned model could not be moved into ") + folder);
+  }
+  const QString link = folder + "/" + kModelLink, next = folder + "/model.new";
+  QFile::remove(next);
+  if (::symlink(name.toLocal8Bit().constData(), next.toLocal8Bit().constData()) != 0 ||
+      ::rename(next.toLocal8Bit().constData(), link.toLocal8Bit().constData()) != 0) {
+    QFile::remove(next);
+    QDir(folder + "/" + name).removeRecursively();
+    QFile::remove(storeNew);
+    throw ESpeechError(QStringLiteral("The learned model could not be put in place in ") + folder);
+  }
+  ::rename(storeNew.toLocal8Bit().constData(), (folder + "/" + kSentences).toLocal8Bit().constData());
+  for (const QString& old : QDir(folder).entryList({"model-*", "work-*"}, QDir::Dirs | QDir::NoDotAndDotDot))
+    if (old != name) QDir(folder + "/" + old).removeRecursively();
+  result.changed = true;
+  result.status = LearnedStatus();
+  report(100, QStringLiteral("Learned"));
+  return result;
+}

@@ -1,0 +1,56 @@
+// Learning the user's language from their documents: plain-text files and
+// the Image Comments of DICOM files are read, normalised into sentences of
+// recogniser words, kept in "learned" beside the service's settings (mode
+// 0700; nothing leaves the machine), and turned into a language model mixed
+// with the shipped one (learnlm.h) plus a dictionary with pronunciations for
+// the new words (lts.h). The model gets a folder of its own and "learned/
+// model" is pointed at it in one rename, so a failed or cancelled learn
+// leaves the previous model in use.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+// Sentences beyond this many words push out the oldest ones: learning stays
+// bounded in time, memory and disk however much is given.
+inline constexpr qint64 kMaxLearnedWords = 2000000;
+
+struct TLearnStatus {
+  qint64 sentences = 0, words = 0, newWords = 0;
+  double weight = 0;       // the learned text's share in the mix
+  bool inUse = false;      // the model is built for the current shipped model
+};
+
+struct TLearnResult {
+  int files = 0;              // files read with text
+  QStringList skipped;        // "path: reason", one per file not learned
+  qint64 sentences = 0, words = 0;  // added by this learn
+  bool changed = false;       // a new model was put in place
+  TLearnStatus status;        // after the learn
+};
+
+// The folder of the learned text and model: "learned" beside the settings.
+QString LearnedFolder();
+// The learned model's folder (holding learned.lm.bin and learned.dict) for
+// this base language model and dictionary; empty when there is none or it
+// was built from others.
+QString LearnedModelFor(const QString& languageModel, const QString& dictionary);
+TLearnStatus LearnedStatus();
+// Forgets everything learned: the shipped model is used again.
+void ForgetLearned();
+
+// Reads the files and folders (recursively), adds their sentences and
+// rebuilds the model. progress(percent, what) is called along the way;
+// *cancel stops the work (the previous model stays). Throws ESpeechError
+// when the model cannot be built; then nothing changes.
+TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(int, const QString&)>& progress = {},
+                            const std::atomic<bool>* cancel = nullptr);
+
+// The text of one file for learning, as UTF-8: plain text, or a DICOM file's
+// Image Comments decoded by its character set. Throws ESpeechError with the
+// reason when the file gives none.
+QByteArray LearnableText(const QString& path);
