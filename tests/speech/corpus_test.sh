@@ -8,6 +8,7 @@ python=$1 generator=$2 built=$3
 data=$(dirname "$generator")/corpus
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+trap 'exit 1' INT TERM  # a timed-out run still cleans up
 fails=0 passes=0
 check() {  # name, condition...
   local name=$1; shift

@@ -59,7 +59,7 @@ if(TARGET speech_model)
   add_test(NAME speech.corpus
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/corpus_test.sh ${VARNELO_PYTHON}
                    ${PROJECT_SOURCE_DIR}/speech/model/corpus.py ${CMAKE_BINARY_DIR}/share/varnelo/speech/corpus.txt)
-  set_tests_properties(speech.corpus PROPERTIES TIMEOUT 120)
+  set_tests_properties(speech.corpus PROPERTIES TIMEOUT 600)
 endif()
 
 # The command-line front end on good and bad recordings; no sound server.
