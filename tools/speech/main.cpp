@@ -6,10 +6,12 @@
 //   varnelo-speech train PROMPTS.txt WAV... | train --reset
 // train the recogniser on a voice from recordings of the prompt sentences,
 // as the service's training dialog does, or return to the shipped model.
+//   varnelo-speech voices | speak ...   (voicecmds.cpp)
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "transcribe.h"
 #include "usertraining.h"
+#include "voicecmds.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,6 +33,11 @@ int Usage() {
                "    of PROMPTS.txt in order; the service uses the trained model from then on.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model: the shipped one is used again.\n"
+               "  varnelo-speech voices\n"
+               "    lists the voices in the service's order; * marks the one in use.\n"
+               "  varnelo-speech speak [--voice NAME] [--wav FILE] [--words] TEXT|-\n"
+               "    speaks TEXT (- reads it from standard input) to the sound server or into a WAV;\n"
+               "    --words prints each word: character position, length, sample, word.\n"
                "  Model options, for measurements (default: the dictation settings):\n"
                "    --general          the acoustic model's general English language model\n"
                "    --lm FILE --dict FILE\n"
@@ -87,6 +94,8 @@ int main(int argc, char** argv) {
   QStringList args = app.arguments().mid(1);
   if (!args.isEmpty() && args[0] == "prompts" && args.size() == 1) return Prompts();
   if (!args.isEmpty() && args[0] == "train") return Train(args.mid(1));
+  if (!args.isEmpty() && args[0] == "voices") return VoicesCommand(args.mid(1));
+  if (!args.isEmpty() && args[0] == "speak") return SpeakCommand(args.mid(1));
   if (args.isEmpty() || args[0] != "transcribe") return Usage();
   args.removeFirst();
   bool raw = false;
