@@ -40,6 +40,15 @@ public:
     engine = e;
   }
 
+  // Every job goes through espeak-ng's queue; a flite voice's job carries
+  // flite's synthesis step.
+  void Submit(TSynthJob job) {
+    job.sampleRate = engine->SampleRate();
+    if (TFliteEngine::IsFliteVoice(job.voiceId))
+      job.synthesise = [](TSynthJob& j) { TFliteEngine::Instance().Synthesise(j); };
+    engine->Submit(std::move(job));
+  }
+
   void Ensure() {
     if (!engine) {
       if (!autoConnect) throw ESpeechError(QStringLiteral("The voice is not connected to the speech synthesiser"));
@@ -150,10 +159,7 @@ int TSpVoice::Speak(const QString& text, int flags) {
   job.voiceId = d->voice.Id();
   job.text = PrepareSpeakText(text);
   job.output = d->player;
-  job.sampleRate = d->engine->SampleRate();
-  if (TFliteEngine::IsFliteVoice(job.voiceId))
-    job.synthesise = [](TSynthJob& j) { TFliteEngine::Instance().Synthesise(j); };
-  d->engine->Submit(std::move(job));
+  d->Submit(std::move(job));
   if (!(flags & SVSFlagsAsync)) WaitUntilDone(-1);
   return stream;
 }
@@ -208,10 +214,7 @@ std::vector<short> TSpVoice::SynthesizeToSamples(const QString& text, std::vecto
   job.voiceId = d->voice.Id();
   job.text = PrepareSpeakText(text);
   job.output = collector;
-  job.sampleRate = d->engine->SampleRate();
-  if (TFliteEngine::IsFliteVoice(job.voiceId))
-    job.synthesise = [](TSynthJob& j) { TFliteEngine::Instance().Synthesise(j); };
-  d->engine->Submit(std::move(job));
+  d->Submit(std::move(job));
   if (!finished.get()) throw ESpeechError(QStringLiteral("The voice \"%1\" could not speak the text").arg(d->voice.GetDescription()));
   if (words) *words = std::move(collector->words_);
   return std::move(collector->samples_);
