@@ -24,8 +24,8 @@ struct TFliteVoiceInfo {
 
 // Most natural first: the order of the service's list and its default.  By
 // the general recogniser's words wrong on our findings sentences
-// (bench/readback.sh): rms 49.6 %, slt 56.2 %, awb 67.8 %; espeak-ng's
-// British voice above 100 %.
+// (bench/readback.sh): rms 49.6 %, slt 56.2 %, kal16 57.4 %, awb 67.8 %;
+// espeak-ng's British voice far worse.
 const TFliteVoiceInfo kVoices[] = {
     {"cmu_us_rms", "English (America), male, natural (rms)", "en-us", register_cmu_us_rms},
     {"cmu_us_slt", "English (America), female, natural (slt)", "en-us", register_cmu_us_slt},
