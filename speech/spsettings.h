@@ -13,6 +13,8 @@ std::unique_ptr<QSettings> OpenSpeechSettings();
 // Keys.
 inline constexpr const char* kVoiceDefault = "Synthesis/DefaultVoice";
 inline constexpr const char* kVoiceDataPath = "Synthesis/DataPath";
+// Languages of espeak-ng voices listed beside English and the locale's: "fr, de"; "*" all.
+inline constexpr const char* kVoiceExtraLanguages = "Synthesis/ExtraLanguages";
 inline constexpr const char* kInputDevice = "Audio/InputDevice";
 inline constexpr const char* kInputVolume = "Audio/InputVolume";        // 0..100
 inline constexpr const char* kModelFolder = "Engine/AcousticModel";

@@ -75,7 +75,8 @@ void TAudioPlayer::Done(int stream, bool) {
   const qint64 base = StreamBase(stream);
   const qint64 end = base + it->second.bytes;
   FMarks.push_back(TMark{end, stream, it->second.bytes, 0, -1});
-  const qint64 tail = qint64(FFormat.sampleRate()) * 2 * kTailMs / 1000;
+  // Whole frames: an odd byte count would shift every later sample.
+  const qint64 tail = FFormat.bytesForDuration(kTailMs * 1000);
   FPending.emplace_back(int(tail), '\0');
   FAppended += tail;
   FStreams.erase(it);

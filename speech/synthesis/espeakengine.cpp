@@ -151,6 +151,10 @@ void TEspeakEngine::Run(std::promise<QString>* started, QString dataPath) {
 
 void TEspeakEngine::Synthesise(TJob& job) {
   if (job.channel->generation.load() != job.generation) return;  // purged while queued
+  if (job.synthesise) {
+    job.synthesise(job);
+    return;
+  }
   bool ok = true;
   if (!job.voiceId.isEmpty() && job.voiceId != FCurrentVoice) {
     if (espeak_ng_SetVoiceByName(job.voiceId.toUtf8().constData()) == ENS_OK)

@@ -1,8 +1,10 @@
-// The one espeak-ng instance of the process, owned by one worker thread.
+// The one espeak-ng instance of the process, owned by one worker thread: the
+// synthesis thread, which also runs the jobs of the other engines' voices.
 #pragma once
 
 #include "spcommon.h"
 #include "sptext.h"
+#include "synthjob.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -12,22 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-// Where a synthesis job's output goes; called on the engine's thread.
-class TSynthOutput {
-public:
-  virtual ~TSynthOutput() = default;
-  virtual void Audio(int stream, const short* samples, int count) = 0;
-  // sample: offset of the word's first sample from the start of the stream.
-  virtual void Word(int stream, qint64 sample, int position, int length) = 0;
-  virtual void Done(int stream, bool completed) = 0;
-};
-
-// Per caller: a purge raises the generation, which aborts the running job and
-// drops the queued ones of an older generation.
-struct TSynthChannel {
-  std::atomic<int> generation{0};
-};
 
 class TEspeakEngine {
 public:
@@ -39,14 +25,7 @@ public:
   const QList<TSpObjectToken>& Voices() const { return FVoices; }
   TSpObjectToken DefaultVoice() const { return FDefault; }
 
-  struct TJob {
-    std::shared_ptr<TSynthChannel> channel;
-    int generation = 0;
-    int stream = 0;
-    QString voiceId;
-    TSpeakText text;
-    std::shared_ptr<TSynthOutput> output;
-  };
+  using TJob = TSynthJob;
   void Submit(TJob job);
 
 private:

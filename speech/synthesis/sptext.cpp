@@ -1,6 +1,10 @@
 #include "sptext.h"
 
 #include <QChar>
+#include <QList>
+
+#include <algorithm>
+#include <cctype>
 
 char32_t SpeakSubstitute(char32_t c) {
   switch (c) {
@@ -162,4 +166,76 @@ QString ApplyDictationReplacements(const QStringList& words) {
     }
   }
   return out;
+}
+
+namespace {
+char FliteCharacter(char32_t c) {
+  if (c == U'\t' || c == U'\n' || c == U'\r') return char(c);
+  if (c < 0x20 || c == 0x7F) return ' ';
+  if (c < 0x80) return char(c);
+  switch (c) {
+    case 0xDF: return 's';
+    case 0xC6: case 0xE6: return c == 0xC6 ? 'A' : 'a';
+    case 0xD8: case 0xF8: return c == 0xD8 ? 'O' : 'o';
+    case 0x141: case 0x142: return c == 0x141 ? 'L' : 'l';
+    default: break;
+  }
+  if (c > 0xFFFF) return ' ';
+  const QString d = QString(QChar(char16_t(c))).normalized(QString::NormalizationForm_D);
+  if (!d.isEmpty() && d[0].unicode() < 0x80 && d[0].isLetter()) return char(d[0].unicode());
+  return ' ';
+}
+bool IsSymbol(char c) { return c > ' ' && c < 0x7F && !std::isalnum(static_cast<unsigned char>(c)); }
+}  // namespace
+
+QByteArray FliteInputText(const TSpeakText& text) {
+  const QList<uint> cps = QString::fromUtf8(text.utf8).toUcs4();
+  QByteArray out;
+  out.reserve(cps.size());
+  int run = 0;
+  for (uint c : cps) {
+    char b = FliteCharacter(char32_t(c));
+    run = IsSymbol(b) ? run + 1 : 0;
+    // "!!!!!!!!" or "$%^&*@#~..." would be read out one by one.
+    if (run > 3) b = ' ';
+    out.push_back(b);
+  }
+  return out;
+}
+
+std::vector<std::pair<int, int>> SynthesisChunks(const QByteArray& input, int maxLength) {
+  std::vector<std::pair<int, int>> out;
+  const int n = int(input.size());
+  maxLength = std::max(1, maxLength);
+  const auto blank = [&](int i) { return input[i] == ' ' || input[i] == '\t' || input[i] == '\n' || input[i] == '\r'; };
+  const auto add = [&](int b, int e) {
+    for (int i = b; i < e; ++i)
+      if (!blank(i)) {
+        out.emplace_back(b, e);
+        return;
+      }
+  };
+  int start = 0;
+  while (start < n) {
+    const int limit = std::min(n, start + maxLength);
+    int cut = -1, lastBlank = -1;
+    for (int i = start; i < limit; ++i) {
+      const char c = input[i];
+      if (c == '\n') { cut = i + 1; break; }
+      if ((c == '.' || c == '!' || c == '?' || c == ';') && i + 1 < n && blank(i + 1) && i > start) { cut = i + 1; break; }
+      if (blank(i)) lastBlank = i;
+    }
+    if (cut < 0) cut = limit == n ? n : (lastBlank > start ? lastBlank + 1 : limit);
+    add(start, cut);
+    start = cut;
+  }
+  return out;
+}
+
+int TTokenLocator::Find(const QByteArray& token) {
+  if (token.isEmpty() || FCursor >= FEnd) return -1;
+  const int at = int(FInput.indexOf(token, FCursor));
+  if (at < 0 || at + int(token.size()) > FEnd) return -1;
+  FCursor = at + int(token.size());
+  return at;
 }

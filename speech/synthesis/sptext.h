@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 // Text prepared for the synthesiser: typographic characters replaced one code
@@ -51,3 +52,26 @@ private:
 
 // Spoken punctuation to symbols, the way dictation shows it.
 QString ApplyDictationReplacements(const QStringList& words);
+
+// The text as flite reads it: one ASCII byte per code point of text.utf8, so a
+// byte index is a code point index.  Accented Latin letters lose their
+// accents; what an English voice cannot say (other scripts, emoji, control
+// characters) and runs of more than three symbols become blanks.
+QByteArray FliteInputText(const TSpeakText& text);
+
+// [begin, end) pieces of at most maxLength bytes, cut after each sentence end
+// and line break, else at the last blank, else hard; blank pieces left out.
+std::vector<std::pair<int, int>> SynthesisChunks(const QByteArray& input, int maxLength);
+
+// Finds the engine's tokens in the input in order: each search starts where
+// the last token found ended and stays below end, so positions never go
+// backwards or out of range.  Returns -1 for a token not found.
+class TTokenLocator {
+public:
+  TTokenLocator(const QByteArray& input, int begin, int end) : FInput(input), FCursor(begin), FEnd(end) {}
+  int Find(const QByteArray& token);
+
+private:
+  const QByteArray& FInput;
+  int FCursor, FEnd;
+};

@@ -2,12 +2,15 @@
 
 #include "audioplayer.h"
 #include "espeakengine.h"
+#include "fliteengine.h"
+#include "voicelist.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
+#include <future>
 #include <set>
 
 class TSpVoicePrivate {
@@ -28,8 +31,22 @@ public:
     QObject::connect(player.get(), &TAudioPlayer::Failed, q,
                      [this](const QString& m) { OnFailed(m); }, Qt::QueuedConnection);
     thread->start();
-    voice = e->DefaultVoice();
+    const TVoiceListSettings settings = VoiceListSettingsFromService();
+    installed = TFliteEngine::Voices();
+    installed += e->Voices();
+    voices = ArrangeVoices(TFliteEngine::Voices(), e->Voices(), settings);
+    voice = ChooseDefaultVoice(voices, TFliteEngine::Voices(), installed, settings.configuredVoice);
+    if (voice.IsNull()) voice = e->DefaultVoice();
     engine = e;
+  }
+
+  // Every job goes through espeak-ng's queue; a flite voice's job carries
+  // flite's synthesis step.
+  void Submit(TSynthJob job) {
+    job.sampleRate = engine->SampleRate();
+    if (TFliteEngine::IsFliteVoice(job.voiceId))
+      job.synthesise = [](TSynthJob& j) { TFliteEngine::Instance().Synthesise(j); };
+    engine->Submit(std::move(job));
   }
 
   void Ensure() {
@@ -86,6 +103,8 @@ public:
   std::shared_ptr<TAudioPlayer> player;
   std::unique_ptr<QThread> thread;
   TSpObjectToken voice;
+  QList<TSpObjectToken> voices;     // offered, in the service's order
+  QList<TSpObjectToken> installed;  // every voice of every engine
   std::set<int> live;
   int nextStream = 0;
 };
@@ -103,7 +122,7 @@ TSpObjectTokens TSpVoice::GetVoices(const QString& requiredAttributes, const QSt
   d->Ensure();
   if (!requiredAttributes.isEmpty() || !optionalAttributes.isEmpty())
     throw ESpeechError(QStringLiteral("Voice attributes are not supported"));
-  return TSpObjectTokens(d->engine->Voices());
+  return TSpObjectTokens(d->voices);
 }
 
 TSpObjectToken TSpVoice::Voice() {
@@ -114,7 +133,7 @@ TSpObjectToken TSpVoice::Voice() {
 
 void TSpVoice::SetVoice(const TSpObjectToken& token) {
   d->Ensure();
-  for (const auto& v : d->engine->Voices())
+  for (const auto& v : d->installed)
     if (v == token) {
       d->voice = v;
       return;
@@ -140,7 +159,7 @@ int TSpVoice::Speak(const QString& text, int flags) {
   job.voiceId = d->voice.Id();
   job.text = PrepareSpeakText(text);
   job.output = d->player;
-  d->engine->Submit(std::move(job));
+  d->Submit(std::move(job));
   if (!(flags & SVSFlagsAsync)) WaitUntilDone(-1);
   return stream;
 }
@@ -170,3 +189,38 @@ bool TSpVoice::WaitUntilDone(int msTimeout) {
 bool TSpVoice::IsSpeaking() const { return !d->live.empty(); }
 
 qint64 TSpVoice::SinkProcessedUSecs() const { return d->player ? d->player->ProcessedUSecs() : 0; }
+
+namespace {
+// Collects a job's output for SynthesizeToSamples.
+class TCollector : public TSynthOutput {
+public:
+  void Audio(int, const short* samples, int count) override { samples_.insert(samples_.end(), samples, samples + count); }
+  void Word(int, qint64 sample, int position, int length) override { words_.push_back({position, length, sample}); }
+  void Done(int, bool completed) override { done_.set_value(completed); }
+  std::vector<short> samples_;
+  std::vector<TWordMark> words_;
+  std::promise<bool> done_;
+};
+}  // namespace
+
+std::vector<short> TSpVoice::SynthesizeToSamples(const QString& text, std::vector<TWordMark>* words) {
+  d->Ensure();
+  auto collector = std::make_shared<TCollector>();
+  auto finished = collector->done_.get_future();
+  // A channel of its own: a purge of spoken output leaves this alone.
+  TSynthJob job;
+  job.channel = std::make_shared<TSynthChannel>();
+  job.stream = 0;
+  job.voiceId = d->voice.Id();
+  job.text = PrepareSpeakText(text);
+  job.output = collector;
+  d->Submit(std::move(job));
+  if (!finished.get()) throw ESpeechError(QStringLiteral("The voice \"%1\" could not speak the text").arg(d->voice.GetDescription()));
+  if (words) *words = std::move(collector->words_);
+  return std::move(collector->samples_);
+}
+
+int TSpVoice::SampleRate() {
+  d->Ensure();
+  return d->engine->SampleRate();
+}

@@ -1,7 +1,8 @@
 // The speech synthesiser: text to audio with word events.
 //
-// Synthesis runs on one worker thread that owns the engine (espeak-ng keeps
-// one global instance per process, so every TSpVoice shares that thread);
+// Synthesis runs on one worker thread that owns the engines (espeak-ng keeps
+// one global instance per process, so every TSpVoice shares that thread; flite
+// voices run on it too, keeping one queue);
 // playback runs on a thread of its own through QAudioSink.  Word events fire
 // when the sink has played up to the word's first sample, not by wall time.
 //
@@ -16,10 +17,12 @@
 #pragma once
 
 #include "spcommon.h"
+#include "sptext.h"
 
 #include <QObject>
 
 #include <memory>
+#include <vector>
 
 class TSpVoicePrivate;
 
@@ -39,14 +42,16 @@ public:
   void Connect();
   bool Connected() const;
 
-  // All installed voices, sorted by description then id (a stable order).
-  // The attribute filters are accepted for symmetry and must be empty.
+  // The voices the service offers, in its order: flite's natural voices
+  // first, then espeak-ng's for English and the user's language (and the
+  // languages the settings add), each group by description.  The attribute
+  // filters are accepted for symmetry and must be empty.
   TSpObjectTokens GetVoices(const QString& requiredAttributes = QString(),
                             const QString& optionalAttributes = QString());
   // The voice used by later Speak calls.  At connection it is the service's
-  // default voice (its settings file, else English).
+  // default voice (its settings file, else the most natural English voice).
   TSpObjectToken Voice();
-  // Throws when the token names no installed voice.
+  // Throws when the token names no installed voice (listed or not).
   void SetVoice(const TSpObjectToken& token);
 
   // Queues text for speaking and returns its stream number (from 1).
@@ -61,6 +66,13 @@ public:
   // Halts output where it is; Resume continues from there.
   void Pause();
   void Resume();
+
+  // Synthesises text with the current voice into 16-bit mono samples at
+  // SampleRate(), without an audio device, waiting for the whole text; words
+  // gets the word marks (positions as OnWord gives them).  Independent of
+  // Speak's queue position and purges.
+  std::vector<short> SynthesizeToSamples(const QString& text, std::vector<TWordMark>* words = nullptr);
+  int SampleRate();
 
   // Waits (local event loop) until all queued speech has played out or
   // msTimeout passes (-1: no limit).  Returns true when done.

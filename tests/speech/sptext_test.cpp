@@ -1,6 +1,7 @@
 // Text handling between callers and engines: position tables, the cleanup of
-// the synthesiser's word events and spoken punctuation.
+// the synthesiser's word events and spoken punctuation; the voice list.
 #include "sptext.h"
+#include "voicelist.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,111 @@ TEST(WordEvents, WordsWithoutAnEventOfTheirOwnArePlacedBetweenTheirNeighbours) {
   ASSERT_EQ(c.size(), 1u);
   EXPECT_EQ(t.original.mid(c[0].position, c[0].length), "cafe");
   EXPECT_EQ(c[0].sample, 400);
+}
+
+TEST(FliteText, OneAsciiByteForEachCodePoint) {
+  struct Case { const char* in; const char* out; };
+  const Case cases[] = {
+      {"caf\xC3\xA9 na\xC3\xAFve \xC3\x85se", "cafe naive Ase"},     // accents dropped
+      {"Stra\xC3\x9F" "e \xC3\xB8re", "Strase ore"},                   // letters without a decomposition
+      {"a\xF0\x9F\x98\x80" "b\r\nc", "a b\r\nc"},                      // an emoji: one blank
+      {"\xE8\x82\xBA\xE9\x83\xA8 ok", "   ok"},                       // CJK
+      {"wow!!!!!!! $%^&*@", "wow!!!     $%^   "},                          // symbol runs cut at three
+      {"3.5 cm -- e.g.", "3.5 cm -- e.g."},
+      {"tab\there\x01", "tab\there "},
+  };
+  for (const auto& c : cases) {
+    const TSpeakText t = PrepareSpeakText(QString::fromUtf8(c.in));
+    const QByteArray f = FliteInputText(t);
+    EXPECT_EQ(f, QByteArray(c.out)) << c.in;
+    EXPECT_EQ(f.size(), t.CodePoints()) << c.in;
+  }
+}
+
+TEST(FliteText, ChunksCoverTheTextInOrderAndStayShort) {
+  struct Case { QByteArray in; int max; std::vector<std::pair<int, int>> chunks; };
+  const std::vector<Case> cases = {
+      {"One two. Three four? Five", 100, {{0, 8}, {8, 20}, {20, 25}}},
+      {"line one\r\nline two", 100, {{0, 10}, {10, 18}}},
+      {"3.5 cm and 2.5 mm", 100, {{0, 17}}},                    // no cut inside a number
+      {"aaaa bbbb cccc", 7, {{0, 5}, {5, 10}, {10, 14}}},      // at blanks
+      {"abcdefghij", 4, {{0, 4}, {4, 8}, {8, 10}}},            // hard cuts
+      {"   \r\n  ", 100, {}},                                   // nothing to say
+      {"", 100, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SynthesisChunks(c.in, c.max), c.chunks) << c.in.constData();
+  }
+  // A long comment: pieces in order, touching, none longer than asked.
+  QByteArray big;
+  while (big.size() < 10000) big += "The lesion measures 12 mm, unchanged. ";
+  const auto chunks = SynthesisChunks(big, 300);
+  int at = 0;
+  for (const auto& [b, e] : chunks) {
+    EXPECT_GE(b, at);
+    EXPECT_GT(e, b);
+    EXPECT_LE(e - b, 300);
+    at = e;
+  }
+  EXPECT_GE(at, int(big.size()) - 1);
+}
+
+TEST(FliteText, TokensAreFoundInOrderWithinTheirPiece) {
+  const QByteArray input = "see see \"the\" end!!! x";
+  TTokenLocator l(input, 4, 18);  // the piece "see \"the\" end!!"
+  struct Step { const char* token; int at; };
+  const Step steps[] = {
+      {"see", 4},
+      {"see", -1},   // never behind the last one found
+      {"the", 9},
+      {"", -1},
+      {"nope", -1},  // not found: the search stays where it was
+      {"end", 14},
+      {"!", 17},
+      {"!", -1},     // 18 is outside the piece
+      {"x", -1},
+  };
+  for (const auto& s : steps) EXPECT_EQ(l.Find(s.token), s.at) << s.token;
+}
+
+TEST(VoiceList, NaturalVoicesFirstThenEnglishAndTheLocalesLanguage) {
+  const QList<TSpObjectToken> natural = {{"n1", "Natural one", "en-us"}, {"n2", "Natural two", "en-gb-scotland"}};
+  const QList<TSpObjectToken> espeak = {
+      {"de", "German", "de"},          {"en", "English (Great Britain)", "en-gb"},
+      {"fr", "French", "fr-fr"},       {"en-us", "English (America)", "en-us"},
+      {"pt", "Portuguese (Brazil)", "pt-br"}, {"af", "Afrikaans", "af"},
+      {"pt-pt", "Portuguese (Portugal)", "pt-pt"},
+  };
+  struct Case {
+    const char* name;
+    TVoiceListSettings settings;
+    QStringList ids;
+    const char* current;
+  };
+  const Case cases[] = {
+      {"English desktop", {"en", {}, ""}, {"n1", "n2", "en-us", "en"}, "n1"},
+      {"German desktop", {"de", {}, ""}, {"n1", "n2", "en-us", "en", "de"}, "n1"},
+      {"extra languages", {"en", {"pt-br", "fr"}, ""}, {"n1", "n2", "en-us", "en", "pt", "fr"}, "n1"},
+      {"a whole language", {"en", {"PT"}, ""}, {"n1", "n2", "en-us", "en", "pt", "pt-pt"}, "n1"},
+      {"every voice", {"en", {"*"}, ""}, {"n1", "n2", "en-us", "en", "af", "fr", "de", "pt", "pt-pt"}, "n1"},
+      {"configured by id", {"en", {}, "en"}, {"n1", "n2", "en-us", "en"}, "en"},
+      {"configured by description", {"en", {}, "natural TWO"}, {"n1", "n2", "en-us", "en"}, "n2"},
+      {"configured but filtered", {"en", {}, "af"}, {"n1", "n2", "en-us", "en", "af"}, "af"},
+      {"configured but gone", {"en", {}, "xx"}, {"n1", "n2", "en-us", "en"}, "n1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto list = ArrangeVoices(natural, espeak, c.settings);
+    QStringList ids;
+    for (const auto& t : list) ids << t.Id();
+    EXPECT_EQ(ids, c.ids);
+    EXPECT_EQ(ChooseDefaultVoice(list, natural, natural + espeak, c.settings.configuredVoice).Id(), c.current);
+  }
+  // Without natural voices the default is an English one, not the first.
+  const QList<TSpObjectToken> others = {{"af", "Afrikaans", "af"}, {"en", "English", "en-gb"}};
+  const auto list = ArrangeVoices({}, others, {"af", {}, ""});
+  EXPECT_EQ(ChooseDefaultVoice(list, {}, others, "").Id(), "en");
+  EXPECT_TRUE(ChooseDefaultVoice({}, {}, {}, "").IsNull());
 }
 
 TEST(Dictation, SpokenPunctuationBecomesSymbolsOnlyWhereItIsPunctuation) {

@@ -8,11 +8,13 @@
 // as the service's training dialog does, or return to the shipped model.
 //   varnelo-speech learn PATH... | learn --reset | learn --status
 // learns the user's language from their texts and DICOM comments.
+//   varnelo-speech voices | speak ...   (voicecmds.cpp)
 #include "cmd_learn.h"
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "transcribe.h"
 #include "usertraining.h"
+#include "voicecmds.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -39,6 +41,11 @@ int Usage() {
                "    and folders of them; exit status 1 when a file was skipped.\n"
                "  varnelo-speech learn --status | --reset\n"
                "    says what is learned, or forgets it: the shipped language model is used again.\n"
+               "  varnelo-speech voices\n"
+               "    lists the voices in the service's order; * marks the one in use.\n"
+               "  varnelo-speech speak [--voice NAME] [--wav FILE] [--words] TEXT|-\n"
+               "    speaks TEXT (- reads it from standard input) to the sound server or into a WAV;\n"
+               "    --words prints each word: character position, length, sample, word.\n"
                "  Model options, for measurements (default: the dictation settings):\n"
                "    --general          the acoustic model's general English language model\n"
                "    --lm FILE --dict FILE\n"
@@ -96,6 +103,8 @@ int main(int argc, char** argv) {
   if (!args.isEmpty() && args[0] == "prompts" && args.size() == 1) return Prompts();
   if (!args.isEmpty() && args[0] == "train") return Train(args.mid(1));
   if (!args.isEmpty() && args[0] == "learn") return LearnCommand(args.mid(1), Usage);
+  if (!args.isEmpty() && args[0] == "voices") return VoicesCommand(args.mid(1));
+  if (!args.isEmpty() && args[0] == "speak") return SpeakCommand(args.mid(1));
   if (args.isEmpty() || args[0] != "transcribe") return Usage();
   args.removeFirst();
   bool raw = false;
