@@ -28,7 +28,9 @@ int Usage() {
                "    prints the sentences to read for training, one per line.\n"
                "  varnelo-speech train PROMPTS.txt WAV...\n"
                "    trains the recogniser on the voice of the recordings, one WAV per line\n"
-               "    of PROMPTS.txt in order; the service uses the trained model from then on.\n"
+               "    of PROMPTS.txt in order; the service uses the trained model from then on,\n"
+               "    unless it hears the recordings held back to check it no better than the\n"
+               "    model in use, which is then kept.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model: the shipped one is used again.\n"
                "  Model options, for measurements (default: the dictation settings):\n"
@@ -72,8 +74,10 @@ int Train(QStringList args) {
     for (const QString& wav : args) recordings.push_back(ReadWavFile(wav));
     TUserTrainer trainer;
     trainer.Run(prompts, std::move(recordings));
-    std::printf("Trained on %lld recordings; the model is in %s\n", qlonglong(prompts.size()),
-                qPrintable(TrainedModelFolder()));
+    std::printf("%s\n", qPrintable(trainer.Verdict()));
+    if (!trainer.Kept())
+      std::printf("Trained on %lld recordings; the model is in %s\n", qlonglong(prompts.size()),
+                  qPrintable(TrainedModelFolder()));
     return 0;
   } catch (const std::exception& e) {
     return Fail(QString::fromStdString(e.what()));
