@@ -1,5 +1,6 @@
 #include "spdialogs.h"
 
+#include "lts.h"
 #include "recoengine.h"
 #include "spsettings.h"
 #include "usertraining.h"
@@ -168,7 +169,7 @@ void AddRemoveWord(QWidget* parent, const QString& title, TSpRecoEngine* engine)
   word->setObjectName("Word");
   auto* phones = new QLineEdit(d.get());
   phones->setObjectName("Pronunciation");
-  phones->setPlaceholderText(QStringLiteral("phones, e.g. V AA R N EH L OW"));
+  phones->setPlaceholderText(QStringLiteral("phones, e.g. V AA R N EH L OW (empty: from the spelling)"));
   auto* like = new QLineEdit(d.get());
   like->setObjectName("SoundsLike");
   like->setPlaceholderText(QStringLiteral("or a known word it sounds like"));
@@ -185,6 +186,8 @@ void AddRemoveWord(QWidget* parent, const QString& title, TSpRecoEngine* engine)
         p = engine->LookupWord(like->text());
         if (p.isEmpty()) throw ESpeechError(QStringLiteral("\"%1\" is not a known word.").arg(like->text().trimmed()));
       }
+      // Neither given: the pronunciation the spelling suggests.
+      if (p.isEmpty() && like->text().trimmed().isEmpty()) p = QString::fromStdString(LetterToSound(w.toStdString()));
       if (p.isEmpty()) throw ESpeechError(QStringLiteral("Enter a pronunciation or a known word."));
       engine->AddWord(w, p);
       OpenSpeechSettings()->setValue(QString(kWordsGroup) + "/" + w, p);

@@ -8,6 +8,11 @@ if(TARGET speech)
   target_link_libraries(speech_text_tests PRIVATE speech GTest::gtest_main)
   gtest_discover_tests(speech_text_tests TEST_PREFIX "speech.text." DISCOVERY_TIMEOUT 30)
 
+  # Learning the user's language: pronunciations, reading and normalising text.
+  add_executable(speech_learn_tests ${SPEECH_TEST_DIR}/learn_test.cpp)
+  target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest_main)
+  gtest_discover_tests(speech_learn_tests TEST_PREFIX "speech.learn." DISCOVERY_TIMEOUT 30)
+
   foreach(part voice reco noserver)
     add_executable(speech_${part}_tests ${SPEECH_TEST_DIR}/${part}_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
     target_link_libraries(speech_${part}_tests PRIVATE speech GTest::gtest)
