@@ -1,5 +1,6 @@
 #include "usertraining.h"
 
+#include "lts.h"
 #include "recoengine.h"
 #include "spsettings.h"
 #include "transcribe.h"
@@ -231,9 +232,16 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
   for (int i = 0; i < prompts.size(); ++i) {
     const QString p = prompts[i].simplified().toLower();
     if (p.isEmpty()) throw ESpeechError(QStringLiteral("Prompt %1 is empty").arg(i + 1));
-    for (const QString& w : p.split(' '))
-      if (!known.contains(w))
-        throw ESpeechError(QStringLiteral("The word \"%1\" of prompt %2 is not in the recogniser's dictionary").arg(w).arg(i + 1));
+    // The user's own sentences: words the dictionary lacks are given a
+    // pronunciation from their spelling.
+    for (const QString& w : p.split(' ')) {
+      if (known.contains(w)) continue;
+      const std::string phones = LetterToSound(w.toStdString());
+      if (phones.empty())
+        throw ESpeechError(QStringLiteral("The word \"%1\" of prompt %2 cannot be pronounced: it has no letters").arg(w).arg(i + 1));
+      dictText += "\n" + w.toUtf8() + " " + QByteArray::fromStdString(phones);
+      known << w;
+    }
     clean << p;
   }
   const QString fe = FindTool("sphinx_fe"), bw = FindTool("bw"), map = FindTool("map_adapt"),
@@ -483,9 +491,13 @@ void TUserTrainer::Check(const QString& trial) {
     if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
     if (!error->isEmpty()) return Fail(*error);
     const int words = (*counts)[0], before = (*counts)[1], after = (*counts)[2];
-    const QString figures = QStringLiteral("%1 of the %2 words of the %3 recordings held back were heard wrong with the "
-                                           "adapted model, %4 with the model in use")
-                                .arg(after).arg(words).arg(FHeldBack.size()).arg(before);
+    const QString figures =
+        QStringLiteral("%1 of the %2 words of the %3 held back were heard wrong with the adapted model, %4 with the "
+                       "model in use")
+            .arg(after)
+            .arg(words)
+            .arg(FHeldBack.size() == 1 ? QStringLiteral("recording") : QStringLiteral("%1 recordings").arg(FHeldBack.size()))
+            .arg(before);
     if (after < before) {
       FVerdict = QStringLiteral("The recogniser has been trained on your voice (%1).").arg(figures);
       return Next();

@@ -14,9 +14,14 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <QTimer>
+
+#include <csignal>
 #include <cstdio>
 
 namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
 
 int Usage() {
   std::fprintf(stderr,
@@ -73,6 +78,14 @@ int Train(QStringList args) {
     std::vector<std::vector<short>> recordings;
     for (const QString& wav : args) recordings.push_back(ReadWavFile(wav));
     TUserTrainer trainer;
+    // Interrupted (Ctrl+C, kill): the training is cancelled and cleans up
+    // after itself, as the dialog's Cancel does.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, [](int) { gInterrupted = 1; });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &trainer, [&] {
+      if (gInterrupted) trainer.Cancel();
+    });
+    watch.start(50);
     trainer.Run(prompts, std::move(recordings));
     std::printf("%s\n", qPrintable(trainer.Verdict()));
     if (!trainer.Kept())
