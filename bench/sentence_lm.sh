@@ -10,5 +10,5 @@ export IRSTLM=/usr/lib/irstlm PATH=/usr/lib/irstlm/bin:$PATH
 add-start-end.sh < "$in" > "$work/s.se"
 build-lm.sh -i "$work/s.se" -n 3 -o "$work/lm.ilm.gz" -k 1 -s improved-kneser-ney -t "$work/stat" > "$work/log" 2>&1 ||
   { cat "$work/log" >&2; exit 1; }
-compile-lm "$work/lm.ilm.gz" --text=yes "$work/s.arpa" > /dev/null
+compile-lm "$work/lm.ilm.gz" --text=yes "$work/s.arpa" > /dev/null 2>&1
 sphinx_lm_convert -i "$work/s.arpa" -o "$out" > "$work/log" 2>&1 || { cat "$work/log" >&2; exit 1; }
