@@ -498,11 +498,13 @@ void TUserTrainer::Check(const QString& trial) {
             .arg(words)
             .arg(FHeldBack.size() == 1 ? QStringLiteral("recording") : QStringLiteral("%1 recordings").arg(FHeldBack.size()))
             .arg(before);
-    if (after < before) {
+    // A tie (often none wrong either way, for a clear voice) keeps the
+    // adaptation: it was not worse on what it had not heard.
+    if (after <= before) {
       FVerdict = QStringLiteral("The recogniser has been trained on your voice (%1).").arg(figures);
       return Next();
     }
-    FVerdict = QStringLiteral("The training did not improve recognition (%1), so the model in use was kept. "
+    FVerdict = QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model in use was kept. "
                               "Recording more sentences may help.").arg(figures);
     FKept = true;
     FRunning = false;
