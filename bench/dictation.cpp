@@ -1,6 +1,9 @@
 // Dictation accuracy and speed on recorded sentences; see bench/dictation.sh.
 //   bench_dictation SENTENCES.txt AUDIO [options]
 // AUDIO/VOICE/NNN.wav holds line NNN of SENTENCES.txt spoken by VOICE.
+//   bench_dictation LIST.tsv AUDIO [options]
+// LIST.tsv: VOICE TAB FILE TAB SENTENCE per recording, FILE under AUDIO
+// (recordings of real people, each reading sentences of their own).
 // Options: --voices a,b,c  --general  --lm F --dict F
 //          --hmm DIR (another acoustic model, e.g. one trained on a voice)
 //          --set FLAG=VALUE  --latency N (real-time feeding of N sentences)
@@ -54,7 +57,7 @@ int main(int argc, char** argv) {
   TRecoModel model = ShippedRecoModel();
   QString label = QStringLiteral("radiology");
   int latencyCount = 0;
-  bool verbose = false;
+  bool verbose = false, voicesGiven = false;
   while (!args.isEmpty()) {
     const QString a = args.takeFirst();
     const QString v = (a == "--general" || a == "--verbose" || args.isEmpty()) ? QString() : args.first();
@@ -62,7 +65,7 @@ int main(int argc, char** argv) {
     else if (a == "--verbose") verbose = true;
     else {
       args.removeFirst();
-      if (a == "--voices") voices = v.split(',');
+      if (a == "--voices") voices = v.split(','), voicesGiven = true;
       else if (a == "--lm") model.languageModel = v;
       else if (a == "--dict") model.dictionary = v;
       else if (a == "--hmm") model.acousticModel = v, label += " (acoustic model " + v + ")";
@@ -77,6 +80,23 @@ int main(int argc, char** argv) {
   QFile f(sentencesPath);
   if (!f.open(QIODevice::ReadOnly)) return 1;
   const QStringList sentences = QString::fromUtf8(f.readAll()).split('\n');
+  // Each voice's recordings and what they say.
+  QMap<QString, QList<QPair<QString, QString>>> readings;
+  if (sentencesPath.endsWith(".tsv")) {
+    QStringList listed;
+    for (const QString& line : sentences) {
+      const QStringList cols = line.split('\t');
+      if (cols.size() != 3) continue;
+      if (!readings.contains(cols[0])) listed << cols[0];
+      readings[cols[0]] << qMakePair(QDir(audio).filePath(cols[1]), cols[2]);
+    }
+    if (!voicesGiven) voices = listed;
+  } else {
+    for (const QString& voice : voices)
+      for (int i = 0; i < sentences.size(); ++i)
+        readings[voice] << qMakePair(
+            QDir(audio).filePath(QStringLiteral("%1/%2.wav").arg(voice).arg(i + 1, 3, 10, QChar('0'))), sentences[i]);
+  }
   QString settings;
   for (auto it = model.decoder.begin(); it != model.decoder.end(); ++it) settings += " " + it.key() + "=" + it.value();
   std::printf("model %s%s\n", qPrintable(label), qPrintable(settings));
@@ -91,9 +111,10 @@ int main(int argc, char** argv) {
     engine.WaitLoaded();
     loadMs.push_back(loading.nsecsElapsed() / 1e6);
     int words = 0, errors = 0;
-    for (int i = 0; i < sentences.size(); ++i) {
-      const QStringList ref = sentences[i].split(' ', Qt::SkipEmptyParts);
-      const QString wav = QDir(audio).filePath(QStringLiteral("%1/%2.wav").arg(voice).arg(i + 1, 3, 10, QChar('0')));
+    const auto& items = readings[voice];
+    for (int i = 0; i < items.size(); ++i) {
+      const QStringList ref = items[i].second.split(' ', Qt::SkipEmptyParts);
+      const QString wav = items[i].first;
       if (ref.isEmpty() || !QFileInfo(wav).isFile()) continue;
       QStringList hyp;
       for (const auto& p : Transcribe(engine, ReadWavFile(wav))) hyp += p.words;
@@ -123,8 +144,9 @@ int main(int argc, char** argv) {
     engine.ConnectForFeed(model);
     engine.WaitLoaded();
     std::vector<double> latency;
-    for (int i = 0; i < std::min(latencyCount, int(sentences.size())); ++i) {
-      const QString wav = QDir(audio).filePath(QStringLiteral("%1/%2.wav").arg(voices.first()).arg(i + 1, 3, 10, QChar('0')));
+    const auto& items = readings[voices.first()];
+    for (int i = 0; i < std::min(latencyCount, int(items.size())); ++i) {
+      const QString wav = items[i].first;
       if (QFileInfo(wav).isFile()) Transcribe(engine, ReadWavFile(wav), true, &latency);
     }
     std::printf("phrase latency after the end of speech (%s, %zu phrases): median %.0f ms, max %.0f ms\n",

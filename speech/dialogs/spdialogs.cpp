@@ -382,9 +382,10 @@ void UserTraining(QWidget* parent, const QString& title) {
     status->setText(what);
   });
   QObject::connect(trainer, &TUserTrainer::Finished, d.get(), [=](bool ok, const QString& error) {
-    status->setText(ok ? QStringLiteral("The recogniser has been trained on your voice. It uses the trained model "
-                                        "from the next dictation on.")
-                       : error + QStringLiteral(". The previous model stays in use."));
+    status->setText(!ok             ? error + QStringLiteral(". The previous model stays in use.")
+                    : trainer->Kept() ? trainer->Verdict()
+                                      : trainer->Verdict() + QStringLiteral(" It uses the trained model from the next "
+                                                                            "dictation on."));
     if (!ok) progress->setValue(0);
     refresh();
   });

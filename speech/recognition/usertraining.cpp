@@ -1,7 +1,9 @@
 #include "usertraining.h"
 
+#include "lts.h"
 #include "recoengine.h"
 #include "spsettings.h"
+#include "transcribe.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -25,6 +27,10 @@ constexpr int kRate = 16000;
 constexpr const char* kBaseFile = "adapted-from";
 // What PocketSphinx needs of an acoustic model folder.
 const char* const kModelFiles[] = {"mdef", "means", "variances", "sendump", "transition_matrices", "feat.params"};
+
+// MAP's prior weight: the less was recorded, the closer each Gaussian stays
+// to the (speaker-transformed) model; MLLR carries the rest.
+double MapTau(int recordings) { return std::clamp(50.0 * std::sqrt(20.0 / std::max(1, recordings)), 20.0, 200.0); }
 
 QString SettingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath(); }
 
@@ -226,13 +232,28 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
   for (int i = 0; i < prompts.size(); ++i) {
     const QString p = prompts[i].simplified().toLower();
     if (p.isEmpty()) throw ESpeechError(QStringLiteral("Prompt %1 is empty").arg(i + 1));
-    for (const QString& w : p.split(' '))
-      if (!known.contains(w))
-        throw ESpeechError(QStringLiteral("The word \"%1\" of prompt %2 is not in the recogniser's dictionary").arg(w).arg(i + 1));
+    // The user's own sentences: words the dictionary lacks are given a
+    // pronunciation from their spelling.
+    for (const QString& w : p.split(' ')) {
+      if (known.contains(w)) continue;
+      const std::string phones = LetterToSound(w.toStdString());
+      if (phones.empty())
+        throw ESpeechError(QStringLiteral("The word \"%1\" of prompt %2 cannot be pronounced: it has no letters").arg(w).arg(i + 1));
+      dictText += "\n" + w.toUtf8() + " " + QByteArray::fromStdString(phones);
+      known << w;
+    }
     clean << p;
   }
   const QString fe = FindTool("sphinx_fe"), bw = FindTool("bw"), map = FindTool("map_adapt"),
-                dump = FindTool("mk_s2sendump"), mdefConvert = FindTool("pocketsphinx_mdef_convert");
+                dump = FindTool("mk_s2sendump"), mdefConvert = FindTool("pocketsphinx_mdef_convert"),
+                mllr = FindTool("mllr_solve"), mllrApply = FindTool("mllr_transform");
+  // Some recordings are held back to check the adapted model against the
+  // one in use: every fourth, or the last one of fewer than four.
+  const int n = int(clean.size());
+  if (n < 2)
+    throw ESpeechError(QStringLiteral("At least two recordings are needed: one is held back to check the training"));
+  std::vector<int> heldBack, adapted;
+  for (int i = 0; i < n; ++i) ((n >= 4 ? i % 4 == 3 : i == n - 1) ? heldBack : adapted).push_back(i);
 
   // The work folder sits beside the settings so that the finished model
   // moves into place with a rename.
@@ -241,22 +262,32 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
   if (!FWork->isValid()) throw ESpeechError(QStringLiteral("No work folder for the training could be made in ") + SettingsFolder());
   const QDir work(FWork->path());
   try {
-    for (const char* sub : {"wav", "feat", "acc", "model"}) work.mkpath(sub);
+    for (const char* sub : {"wav", "feat", "acc-trial", "acc-all", "trial", "model"}) work.mkpath(sub);
     WriteFile(work.filePath("train.dict"), dictText + "\n");
-    QByteArray ids, trans;
-    for (int i = 0; i < clean.size(); ++i) {
+    QByteArray ids, trans, trialIds, trialTrans;
+    for (int i = 0; i < n; ++i) {
       const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
+      const QByteArray line = "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
       ids += id + "\n";
-      trans += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
+      trans += line;
+      if (std::find(adapted.begin(), adapted.end(), i) != adapted.end()) trialIds += id + "\n", trialTrans += line;
     }
-    WriteFile(work.filePath("train.fileids"), ids);
-    WriteFile(work.filePath("train.transcription"), trans);
+    WriteFile(work.filePath("all.fileids"), ids);
+    WriteFile(work.filePath("all.transcription"), trans);
+    WriteFile(work.filePath("trial.fileids"), trialIds);
+    WriteFile(work.filePath("trial.transcription"), trialTrans);
   } catch (...) {
     FWork.reset();
     throw;
   }
 
   FPrompts = clean;
+  FHeldBack.clear();
+  for (int i : heldBack) FHeldBack.push_back({clean[i], recordings[size_t(i)]});
+  FInUse = RecoModelFromSettings();
+  FInUse.dictionary = work.filePath("train.dict");
+  FVerdict.clear();
+  FKept = false;
   FRecordings = std::move(recordings);
   FCancelled = std::make_shared<std::atomic<bool>>(false);
   FSteps.clear();
@@ -295,36 +326,68 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
     t->start();
   });
   FSteps.push_back([=, this] {
-    Tool(mdefConvert, {"-text", base + "/mdef", w + "/mdef.txt"}, 10, QStringLiteral("Reading the acoustic model"));
+    Tool(mdefConvert, {"-text", base + "/mdef", w + "/mdef.txt"}, 4, QStringLiteral("Reading the acoustic model"));
   });
   FSteps.push_back([=, this] {
-    Tool(fe, {"-argfile", base + "/feat.params", "-samprate", QString::number(kRate), "-c", w + "/train.fileids", "-di",
+    Tool(fe, {"-argfile", base + "/feat.params", "-samprate", QString::number(kRate), "-c", w + "/all.fileids", "-di",
               w + "/wav", "-do", w + "/feat", "-ei", "wav", "-eo", "mfc", "-mswav", "yes"},
-         15, QStringLiteral("Analysing the recordings"));
+         6, QStringLiteral("Analysing the recordings"));
   });
-  const QStringList bwArgs = {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means",
-                              "-varfn", base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
-                              base + "/transition_matrices", "-feat", feat("feat", "1s_c_d_dd"), "-svspec",
-                              feat("svspec", "0-12/13-25/26-38"), "-cmn", feat("cmn", "batch"), "-agc",
-                              feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn", w + "/train.dict",
-                              "-fdictfn", base + "/noisedict", "-ctlfn", w + "/train.fileids", "-lsnfn",
-                              w + "/train.transcription", "-cepdir", w + "/feat", "-accumdir", w + "/acc", "-timing", "no"};
-  FSteps.push_back([=, this] {
-    FUtterances = 0;
-    Tool(bw, bwArgs, 20, QStringLiteral("Aligning the recordings with their prompts"));
-  });
-  FSteps.push_back([=, this] {
-    Tool(map, {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means", "-varfn",
-               base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn", base + "/transition_matrices",
-               "-accumdir", w + "/acc", "-mapmeanfn", w + "/model/means", "-mapvarfn", w + "/model/variances",
-               "-mapmixwfn", w + "/model/mixture_weights", "-maptmatfn", w + "/model/transition_matrices"},
-         85, QStringLiteral("Adapting the acoustic model"));
-  });
-  FSteps.push_back([=, this] {
-    Tool(dump, {"-pocketsphinx", "yes", "-moddeffn", w + "/mdef.txt", "-mixwfn", w + "/model/mixture_weights",
-                "-sendumpfn", w + "/model/sendump"},
-         92, QStringLiteral("Writing the adapted model"));
-  });
+  // One adaptation: alignment (bw), a speaker transform of all the means
+  // (MLLR), then MAP from the transformed means, which moves each Gaussian
+  // as far as its own share of the speech allows.
+  const QString tau = QString::number(MapTau(n), 'f', 1);
+  const auto adapt = [=, this](const QString& set, int count, const QString& out, int from, int to, const QString& what) {
+    const QString acc = w + "/acc-" + set;
+    const QStringList bwArgs = {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means",
+                                "-varfn", base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
+                                base + "/transition_matrices", "-feat", feat("feat", "1s_c_d_dd"), "-svspec",
+                                feat("svspec", "0-12/13-25/26-38"), "-cmn", feat("cmn", "batch"), "-agc",
+                                feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn", w + "/train.dict",
+                                "-fdictfn", base + "/noisedict", "-ctlfn", w + "/" + set + ".fileids", "-lsnfn",
+                                w + "/" + set + ".transcription", "-cepdir", w + "/feat", "-accumdir", acc,
+                                "-timing", "no"};
+    const int step = (to - from) / 5;
+    FSteps.push_back([=, this] {
+      FUtterances = 0;
+      Tool(bw, bwArgs, from, what);
+    });
+    FSteps.push_back([=, this] {
+      // A full transform needs some speech to be estimated; with less, only
+      // the shift of the means.
+      Tool(mllr, {"-meanfn", base + "/means", "-varfn", base + "/variances", "-outmllrfn", w + "/mllr-" + set,
+                  "-accumdir", acc, "-mllrmult", count >= 5 ? "yes" : "no"},
+           from + 3 * step, QStringLiteral("Adapting the acoustic model to the voice"));
+    });
+    FSteps.push_back([=, this] {
+      Tool(mllrApply, {"-inmeanfn", base + "/means", "-outmeanfn", w + "/means-" + set, "-mllrmat", w + "/mllr-" + set},
+           from + 3 * step, QStringLiteral("Adapting the acoustic model to the voice"));
+    });
+    FSteps.push_back([=, this] {
+      Tool(map, {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", w + "/means-" + set, "-varfn",
+                 base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn", base + "/transition_matrices",
+                 "-accumdir", acc, "-bayesmean", "no", "-fixedtau", "yes", "-tau", tau, "-mapmeanfn", out + "/means",
+                 "-mapvarfn", out + "/variances", "-mapmixwfn", out + "/mixture_weights", "-maptmatfn",
+                 out + "/transition_matrices"},
+           from + 4 * step, QStringLiteral("Adapting the acoustic model to the voice"));
+    });
+    FSteps.push_back([=, this] {
+      Tool(dump, {"-pocketsphinx", "yes", "-moddeffn", w + "/mdef.txt", "-mixwfn", out + "/mixture_weights",
+                  "-sendumpfn", out + "/sendump"},
+           to, QStringLiteral("Writing the adapted model"));
+    });
+    FSteps.push_back([=, this] {
+      try {
+        Complete(out);
+      } catch (const ESpeechError& e) {
+        return Fail(e.Message());
+      }
+      Next();
+    });
+  };
+  adapt("trial", int(adapted.size()), w + "/trial", 8, 45, QStringLiteral("Aligning the recordings with their prompts"));
+  FSteps.push_back([this, w] { Check(w + "/trial"); });
+  adapt("all", n, w + "/model", 70, 94, QStringLiteral("Training again on all the recordings"));
   FSteps.push_back([this] { Install(); });
   FRunning = true;
   Next();
@@ -344,8 +407,8 @@ void TUserTrainer::Tool(const QString& program, const QStringList& args, int per
       // bw reports each recording it has aligned.
       if (name == "bw" && line.startsWith("utt>")) {
         ++FUtterances;
-        emit Progress(percent + 60 * FUtterances / std::max<int>(1, int(FPrompts.size())),
-                      QStringLiteral("Aligning recording %1 of %2").arg(FUtterances).arg(FPrompts.size()));
+        emit Progress(percent + 20 * FUtterances / std::max<int>(1, int(FPrompts.size())),
+                      QStringLiteral("Aligning recording %1").arg(FUtterances));
       }
     }
   });
@@ -355,7 +418,8 @@ void TUserTrainer::Tool(const QString& program, const QStringList& args, int per
     FProcess = nullptr;
     Fail(QStringLiteral("The training tool %1 could not be started").arg(name));
   });
-  connect(FProcess, &QProcess::finished, this, [this, name](int code, QProcess::ExitStatus status) {
+  const QString acc = args.value(int(args.indexOf("-accumdir")) + 1);
+  connect(FProcess, &QProcess::finished, this, [this, name, acc](int code, QProcess::ExitStatus status) {
     FLog += QString::fromUtf8(FProcess->readAll());
     FProcess->deleteLater();
     FProcess = nullptr;
@@ -367,7 +431,7 @@ void TUserTrainer::Tool(const QString& program, const QStringList& args, int per
         if (l.startsWith("ERROR") || l.startsWith("FATAL")) why = l.trimmed();
       return Fail(QStringLiteral("The training tool %1 failed%2").arg(name, why.isEmpty() ? QString() : ": " + why));
     }
-    if (name == "bw" && !QFileInfo(FWork->path() + "/acc/gauden_counts").isFile())
+    if (name == "bw" && !QFileInfo(acc + "/gauden_counts").isFile())
       return Fail(QStringLiteral("None of the recordings could be aligned with its prompt"));
     FLog.clear();
     Next();
@@ -382,18 +446,80 @@ void TUserTrainer::Next() {
   FSteps[FStep++]();
 }
 
+void TUserTrainer::Complete(const QString& model) {
+  for (const char* name : {"mdef", "feat.params", "noisedict"})
+    if (!QFile::copy(FBase + "/" + name, model + "/" + name))
+      throw ESpeechError(QStringLiteral("The adapted model could not be written in ") + FWork->path());
+  QFile::remove(model + "/mixture_weights");  // the decoder reads sendump
+  WriteFile(model + "/" + kBaseFile, FBase.toUtf8() + "\n");
+  for (const char* name : kModelFiles)
+    if (QFileInfo(model + "/" + name).size() <= 0)
+      throw ESpeechError(QStringLiteral("The adapted model lacks its %1").arg(name));
+}
+
+void TUserTrainer::Check(const QString& trial) {
+  emit Progress(50, QStringLiteral("Checking the adapted model on the recordings held back"));
+  auto held = std::make_shared<std::vector<std::pair<QString, std::vector<short>>>>(FHeldBack);
+  TRecoModel candidate = FInUse;
+  candidate.acousticModel = trial;
+  const std::vector<TRecoModel> models = {FInUse, candidate};
+  // Words said, then words wrong with the model in use and with the new one.
+  auto counts = std::make_shared<std::vector<int>>(3, 0);
+  auto error = std::make_shared<QString>();
+  auto cancelled = FCancelled;
+  QThread* t = QThread::create([=] {
+    try {
+      for (size_t m = 0; m < models.size() && !*cancelled; ++m) {
+        TSpRecoEngine engine;
+        engine.ConnectForFeed(models[m]);
+        engine.WaitLoaded();
+        for (const auto& [said, samples] : *held) {
+          if (*cancelled) return;
+          QStringList heard;
+          for (const TTranscribedPhrase& phrase : Transcribe(engine, samples)) heard += phrase.words;
+          const QStringList words = said.split(' ');
+          if (m == 0) (*counts)[0] += int(words.size());
+          (*counts)[m + 1] += WordErrors(words, heard);
+        }
+      }
+    } catch (const std::exception& e) {
+      *error = QString::fromStdString(e.what());
+    }
+  });
+  connect(t, &QThread::finished, this, [this, t, error, counts] {
+    t->deleteLater();
+    if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
+    if (!error->isEmpty()) return Fail(*error);
+    const int words = (*counts)[0], before = (*counts)[1], after = (*counts)[2];
+    const QString figures =
+        QStringLiteral("%1 of the %2 words of the %3 held back were heard wrong with the adapted model, %4 with the "
+                       "model in use")
+            .arg(after)
+            .arg(words)
+            .arg(FHeldBack.size() == 1 ? QStringLiteral("recording") : QStringLiteral("%1 recordings").arg(FHeldBack.size()))
+            .arg(before);
+    // A tie (often none wrong either way, for a clear voice) keeps the
+    // adaptation: it was not worse on what it had not heard.
+    if (after <= before) {
+      FVerdict = QStringLiteral("The recogniser has been trained on your voice (%1).").arg(figures);
+      return Next();
+    }
+    FVerdict = QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model in use was kept. "
+                              "Recording more sentences may help.").arg(figures);
+    FKept = true;
+    FRunning = false;
+    FWork.reset();
+    FHeldBack.clear();
+    emit Progress(100, FVerdict);
+    emit Finished(true, QString());
+  });
+  t->start();
+}
+
 void TUserTrainer::Install() {
   emit Progress(96, QStringLiteral("Installing the adapted model"));
   try {
-    const QString w = FWork->path(), model = w + "/model";
-    for (const char* name : {"mdef", "feat.params", "noisedict"})
-      if (!QFile::copy(FBase + "/" + name, model + "/" + name))
-        throw ESpeechError(QStringLiteral("The adapted model could not be written in ") + w);
-    QFile::remove(model + "/mixture_weights");  // the decoder reads sendump
-    WriteFile(model + "/" + kBaseFile, FBase.toUtf8() + "\n");
-    for (const char* name : kModelFiles)
-      if (QFileInfo(model + "/" + name).size() <= 0)
-        throw ESpeechError(QStringLiteral("The adapted model lacks its %1").arg(name));
+    const QString model = FWork->path() + "/model";
     if (*FCancelled) throw ESpeechError(QStringLiteral("The training was cancelled"));
     // The model gets a folder of its own, then "trained" is pointed at it in
     // one rename: a reader sees the old model or the new one, never a mix.
@@ -430,13 +556,15 @@ void TUserTrainer::Fail(const QString& error) {
   }
   FWork.reset();
   FRecordings.clear();
+  FHeldBack.clear();
   emit Finished(false, error);
 }
 
 void TUserTrainer::Done() {
   FRunning = false;
   FWork.reset();
-  emit Progress(100, QStringLiteral("The recogniser has been trained on your voice"));
+  FHeldBack.clear();
+  emit Progress(100, FVerdict);
   emit Finished(true, QString());
 }
 

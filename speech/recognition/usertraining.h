@@ -1,12 +1,16 @@
 // Training the recogniser on its user's voice: recordings of the prompt
-// sentences adapt the acoustic model (MAP adaptation with sphinxtrain), and
+// sentences adapt the acoustic model (MLLR, then MAP, with sphinxtrain), and
 // the adapted model, kept beside the service's settings, is used from then on.
+// Some recordings are held back first: the model adapted on the others must
+// hear them better than the model in use, or the model in use is kept. Only
+// then is the model adapted again on all of them and installed.
 //
 // The work runs in sphinxtrain's programs (QProcess) and on a worker thread,
 // in a folder of its own; only a finished model is moved into place, so a
 // failed or cancelled training leaves the previous model in use.
 #pragma once
 
+#include "recoengine.h"
 #include "spcommon.h"
 
 #include <QObject>
@@ -45,6 +49,10 @@ public:
   // Stops a running training; Finished(false, ...) follows.
   void Cancel();
   bool Running() const { return FRunning; }
+  // After a training that finished: what the recordings held back showed,
+  // and whether the model in use was kept because the new one was no better.
+  QString Verdict() const { return FVerdict; }
+  bool Kept() const { return FKept; }
   // Start, and wait for the end (local event loop); throws on failure.
   void Run(const QStringList& prompts, std::vector<std::vector<short>> recordings);
 
@@ -56,6 +64,8 @@ private:
   void Next();
   void Fail(const QString& error);
   void Done();
+  void Complete(const QString& model);
+  void Check(const QString& trial);
   void Install();
   void Tool(const QString& program, const QStringList& args, int percent, const QString& what);
 
@@ -69,4 +79,8 @@ private:
   QStringList FPrompts;
   std::vector<std::vector<short>> FRecordings;
   int FUtterances = 0, FAligned = 0;
+  std::vector<std::pair<QString, std::vector<short>>> FHeldBack;
+  TRecoModel FInUse;
+  QString FVerdict;
+  bool FKept = false;
 };

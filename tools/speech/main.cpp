@@ -19,9 +19,14 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <QTimer>
+
+#include <csignal>
 #include <cstdio>
 
 namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
 
 int Usage() {
   std::fprintf(stderr,
@@ -33,7 +38,9 @@ int Usage() {
                "    prints the sentences to read for training, one per line.\n"
                "  varnelo-speech train PROMPTS.txt WAV...\n"
                "    trains the recogniser on the voice of the recordings, one WAV per line\n"
-               "    of PROMPTS.txt in order; the service uses the trained model from then on.\n"
+               "    of PROMPTS.txt in order; the service uses the trained model from then on,\n"
+               "    unless it hears the recordings held back to check it no better than the\n"
+               "    model in use, which is then kept.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model: the shipped one is used again.\n"
                "  varnelo-speech learn PATH...\n"
@@ -86,9 +93,19 @@ int Train(QStringList args) {
     std::vector<std::vector<short>> recordings;
     for (const QString& wav : args) recordings.push_back(ReadWavFile(wav));
     TUserTrainer trainer;
+    // Interrupted (Ctrl+C, kill): the training is cancelled and cleans up
+    // after itself, as the dialog's Cancel does.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, [](int) { gInterrupted = 1; });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &trainer, [&] {
+      if (gInterrupted) trainer.Cancel();
+    });
+    watch.start(50);
     trainer.Run(prompts, std::move(recordings));
-    std::printf("Trained on %lld recordings; the model is in %s\n", qlonglong(prompts.size()),
-                qPrintable(TrainedModelFolder()));
+    std::printf("%s\n", qPrintable(trainer.Verdict()));
+    if (!trainer.Kept())
+      std::printf("Trained on %lld recordings; the model is in %s\n", qlonglong(prompts.size()),
+                  qPrintable(TrainedModelFolder()));
     return 0;
   } catch (const std::exception& e) {
     return Fail(QString::fromStdString(e.what()));

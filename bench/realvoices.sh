@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Dictation on recordings of real people (../shared/devdata/realspeech and
+# pocketsphinx-testdata's librivox readings): per reader, words wrong with a
+# trigram of that reader's own sentences on all recordings; then, on the
+# second half, with the general English model and the own-sentence one,
+# before and after `varnelo-speech train` on the first half. Then the
+# real-time factor on one core and the phrase latency.
+#   realvoices.sh BUILD [READER...]
+set -euo pipefail
+build=$(cd "$1" && pwd); shift
+here=$(cd "$(dirname "$0")" && pwd)
+bench=$build/bench/bench_dictation tool=$build/tools/speech/varnelo-speech
+dev=$here/../../shared/devdata/realspeech
+if [ ! -d "$dev" ]; then
+  echo "realvoices: no development recordings (../shared/devdata/realspeech); skipped"
+  exit 0
+fi
+if [ ! -x "$bench" ] || [ ! -x "$tool" ]; then
+  echo "bench_dictation or varnelo-speech not built"
+  exit 0
+fi
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export XDG_CONFIG_HOME=$scratch/config
+dict=/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict
+# READER TAB FILE TAB SENTENCE, the files under one folder.
+mkdir -p "$scratch/audio"
+ln -s "$dev/wav" "$scratch/audio/so762"
+join -t $'\t' <(sort "$dev/speakers.tsv") <(sort "$dev/transcripts.tsv") |
+  awk -F'\t' '{print "so" $2 "\tso762/" $1 "\t" $5}' > "$scratch/all.tsv"
+libri=/usr/share/pocketsphinx/test/data/librivox
+if [ -f "$libri/transcription" ]; then
+  ln -s "$libri" "$scratch/audio/librivox"
+  sed -E 's/^<s> (.*) <\/s> \((.*)\)$/\2\t\1/' "$libri/transcription" |
+    awk -F'\t' '{print "libri\tlibrivox/" $1 ".wav\t" tolower($2)}' > "$scratch/libri.tsv"
+  cat "$scratch/libri.tsv" >> "$scratch/all.tsv"
+fi
+readers=("$@")
+[ ${#readers[@]} -gt 0 ] || mapfile -t readers < <(cut -f1 "$scratch/all.tsv" | awk '!seen[$0]++')
+wer() {  # LIST READER [options]: the reader's WER in percent
+  local list=$1 r=$2; shift 2
+  nice "$bench" "$list" "$scratch/audio" --voices "$r" "$@" | awk -v r="$r" '$1 == r {print $4}'
+}
+# own: the reader's own-sentence model on all the reader's recordings; then,
+# on the second half only, the general and the own-sentence model with the
+# shipped acoustic model and with the one trained on the first half ("kept"
+# when the training kept the shipped one).
+printf '%-8s %6s | %8s %8s %8s %8s %10s\n' reader own "general" "gen-tr" "own" "own-tr" "training s"
+for r in "${readers[@]}"; do
+  awk -F'\t' -v r="$r" '$1 == r' "$scratch/all.tsv" > "$scratch/$r.tsv"
+  half=$(( $(wc -l < "$scratch/$r.tsv") / 2 ))
+  head -n "$half" "$scratch/$r.tsv" > "$scratch/$r.train.tsv"
+  tail -n +$((half + 1)) "$scratch/$r.tsv" > "$scratch/$r.test.tsv"
+  cut -f3 "$scratch/$r.tsv" > "$scratch/$r.txt"
+  bash "$here/sentence_lm.sh" "$scratch/$r.txt" "$scratch/$r.lm.bin"
+  own=(--lm "$scratch/$r.lm.bin" --dict "$dict")
+  o=$(wer "$scratch/$r.tsv" "$r" "${own[@]}")
+  g2=$(wer "$scratch/$r.test.tsv" "$r" --general) o2=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}")
+  cut -f3 "$scratch/$r.train.tsv" > "$scratch/$r.prompts"
+  "$tool" train --reset > /dev/null
+  # As with the shipped prompts, which the dictation model holds, the
+  # recordings held back are checked with a model that holds the sentences.
+  mkdir -p "$XDG_CONFIG_HOME/varnelo-speech"
+  printf '[Engine]\nDictionary=%s\nLanguageModel=%s\n' "$dict" "$scratch/$r.lm.bin" > "$XDG_CONFIG_HOME/varnelo-speech/speech.ini"
+  start=$(date +%s.%N)
+  mapfile -t wavs < <(cut -f2 "$scratch/$r.train.tsv" | sed "s|^|$scratch/audio/|")
+  if taskset -c 0,1 "$tool" train "$scratch/$r.prompts" "${wavs[@]}" > "$scratch/train.log" 2>&1; then
+    seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.1f", b - a}')
+    hmm=$XDG_CONFIG_HOME/varnelo-speech/trained
+    sed 's/^/    /' "$scratch/train.log" | head -1 >&2
+    if [ -d "$hmm" ]; then
+      g3=$(wer "$scratch/$r.test.tsv" "$r" --general --hmm "$hmm") o3=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}" --hmm "$hmm")
+    else
+      g3=kept o3=kept
+    fi
+  else
+    seconds=failed g3=- o3=-
+    sed 's/^/  /' "$scratch/train.log" >&2
+  fi
+  printf '%-8s %5s%% | %7s%% %8s %7s%% %8s %10s\n' "$r" "$o" "$g2" "$g3" "$o2" "$o3" "$seconds"
+done
+"$tool" train --reset > /dev/null
+# Speed on one core: the first reader's recordings with the shipped
+# dictation model, the real-time factor and the phrase latency.
+first=${readers[0]}
+taskset -c 0 "$bench" "$scratch/$first.tsv" "$scratch/audio" --latency 20 | sed -n '/^voice/,$p'
