@@ -279,15 +279,15 @@ TEST_F(LearnFiles, BadFilesAreNamedAndSkippedAndLeaveTheModelAsItWas) {
 TEST_F(LearnFiles, LearningAddsUpStatusCountsAndForgettingRestoresTheShippedModel) {
   const TRecoModel shipped = RecoModelFromSettings();
   EXPECT_EQ(LearnedStatus().sentences, 0);
-  Write("a/one.txt", "Hila are somewhat prominent. Kerley lines are seen.\n");
-  Write("a/sub/two.txt", QByteArray("Lordotic positioning.\n"));
+  Write("a/one.txt", "Hila are somewhat prominent. Rigler signs are seen.\n");
+  Write("a/sub/two.txt", QByteArray("Luftsichel sign.\n"));
   TLearnResult r = LearnFromPaths({files.filePath("a")});
   EXPECT_EQ(r.files, 2);
   EXPECT_EQ(r.sentences, 3);
   TLearnStatus s = LearnedStatus();
   EXPECT_EQ(s.sentences, 3);
   EXPECT_EQ(s.words, 4 + 4 + 2);
-  EXPECT_GE(s.newWords, 2);  // kerley, lordotic (hila may be known)
+  EXPECT_GE(s.newWords, 2);  // rigler, luftsichel
   EXPECT_TRUE(s.inUse);
   EXPECT_GT(s.weight, 0);
   // Little text: the shipped model dominates.
