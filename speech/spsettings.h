@@ -17,6 +17,10 @@ inline constexpr const char* kVoiceDataPath = "Synthesis/DataPath";
 inline constexpr const char* kVoiceExtraLanguages = "Synthesis/ExtraLanguages";
 inline constexpr const char* kInputDevice = "Audio/InputDevice";
 inline constexpr const char* kInputVolume = "Audio/InputVolume";        // 0..100
+// The microphone's cepstral mean at the end of the last dictation, and the
+// input it was heard on: the next dictation on that input starts from it.
+inline constexpr const char* kCepstralMean = "Audio/CepstralMean";
+inline constexpr const char* kCepstralMeanInput = "Audio/CepstralMeanInput";
 inline constexpr const char* kModelFolder = "Engine/AcousticModel";
 inline constexpr const char* kModelDictionary = "Engine/Dictionary";
 inline constexpr const char* kModelLanguage = "Engine/LanguageModel";

@@ -5,6 +5,11 @@
 #include "usertraining.h"
 
 #include <pocketsphinx.h>
+#include <sphinxbase/feat.h>
+#include <sphinxbase/fe.h>
+
+#include <type_traits>
+static_assert(std::is_same_v<mfcc_t, float>, "sphinxbase built with floating-point features");
 #include <pulse/pulseaudio.h>
 
 #include <QAudioSource>
@@ -21,6 +26,31 @@
 
 namespace {
 constexpr int kRate = 16000;
+
+std::vector<float> LiveMean(ps_decoder_t* ps) {
+  cmn_t* cmn = ps_get_feat(ps)->cmn_struct;
+  std::vector<float> mean(size_t(cmn->veclen));
+  cmn_live_get(cmn, mean.data());
+  return mean;
+}
+
+void SetLiveMean(ps_decoder_t* ps, const std::vector<float>& mean) {
+  cmn_t* cmn = ps_get_feat(ps)->cmn_struct;
+  if (mean.size() == size_t(cmn->veclen)) cmn_live_set(cmn, mean.data());
+}
+
+// A kept mean is used only when it is whole and plausible; anything else
+// (hand-edited, another model's) falls back to the model's own start.
+std::vector<float> ParseMean(const QString& text) {
+  std::vector<float> mean;
+  for (const QString& part : text.split(',')) {
+    bool ok = false;
+    const double v = part.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || std::abs(v) > 1000) return {};
+    mean.push_back(float(v));
+  }
+  return mean;
+}
 
 double CpuSeconds() {
   timespec ts{};
@@ -284,18 +314,20 @@ void TSpRecoEngine::Run() {
 
 namespace {
 // Decoder flags chosen on our own dictation development sentences (see
-// bench/dictation.cpp); a model's settings may override each. Wider beams
-// than PocketSphinx's defaults and the lattice pass each took about a point
-// of word errors off; the flat second pass cost more time than it won, and a
-// heavier language weight made things worse.
-// Real voices (bench/realvoices.sh) breathe, click and pause where synthetic
-// ones do not, and the decoder heard words there: letting silence and the
-// acoustic model's noise words in more easily took words wrong on real
-// readers (own-sentence model) from 56.7 % to 55.3 %, the synthetic voices
-// staying within half a point. Also tried on them: not subtracting the noise
-// floor (54.4 %, but the espeak voice lost two points), a heavier language
-// weight (49 % at 12, but the synthetic voices' errors doubled), -topn 8
-// (a point, for 30 % more time), the VAD threshold either way (worse).
+// bench/dictation.cpp) and on recordings of real readers (bench/realvoices.sh);
+// a model's settings may override each. Wider beams than PocketSphinx's
+// defaults and the lattice pass each took about a point of word errors off;
+// the flat second pass cost more time than it won.
+// Real voices breathe, click and pause where synthetic ones do not, and the
+// decoder heard words there: letting silence and the acoustic model's noise
+// words in more easily, and weighing the language model more (most in the
+// lattice pass), took words wrong on real readers from 60.6 % to 39.4 % with
+// a model of the sentences read, and from 71.8 % to 67.4 % with the shipped
+// model; synthetic findings went from 5.0 % to 4.1 %, synthetic ordinary
+// English from 13.0 % to 14.2 %. Heavier weights went on helping the
+// sentences' own model but cost the synthetic voices several points.
+// Also tried: not subtracting the noise floor, -topn 8, the VAD threshold
+// either way (each worse or slower).
 const std::pair<const char*, const char*> kDecoderDefaults[] = {
     // 0.3 s of silence ends a phrase.
     {"vad_postspeech", "30"},
@@ -305,12 +337,17 @@ const std::pair<const char*, const char*> kDecoderDefaults[] = {
     {"bestpath", "yes"},
     {"fillprob", "1e-3"},
     {"silprob", "0.05"},
+    {"lw", "8"},
+    {"bestpathlw", "12"},
 };
 
 }  // namespace
 
 void TSpRecoEngine::Load(const TRecoModel& m) {
-  if (!Build(m)) FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  if (!Build(m))
+    FLoadError = QStringLiteral("The speech recogniser could not load its model");
+  else
+    FInitialMean = LiveMean(FDecoder);
   FLoadedPromise.set_value();
 }
 
@@ -361,7 +398,11 @@ void TSpRecoEngine::ReloadIfRetrained() {
       FDefaultSearch = oldSearch;
       return false;
     }
-    if (old) ps_free(old);
+    if (old) {
+      // The voice and the microphone are the same: only the model changed.
+      SetLiveMean(FDecoder, LiveMean(old));
+      ps_free(old);
+    }
     FInUtterance = FInSpeech = false;
     return true;
   });
@@ -389,6 +430,20 @@ void TSpRecoEngine::Activate() {
   }
   if (FInputStart.valid() && FInputStart.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
     throw ESpeechError(QStringLiteral("The audio input is not responding"));
+  // A voice through a microphone has a mean of its own that takes seconds of
+  // speech to learn: start from where the last dictation on it ended.
+  const QByteArray input = RecoInputDevice().id();
+  if (input != FInputId || FActivations == 0) {
+    auto settings = OpenSpeechSettings();
+    std::vector<float> mean;
+    if (settings->value(kCepstralMeanInput).toByteArray() == input)
+      mean = ParseMean(settings->value(kCepstralMean).toString());
+    Post([this, mean] {
+      SetLiveMean(FDecoder, mean.empty() ? FInitialMean : mean);
+    });
+    FInputId = input;
+  }
+  Post([this] { FHeardSpeech = false; });
   // Some sources never finish opening (Qt waits forever on a bare pipe
   // source): give up after a while rather than freeze the caller.
   auto started = std::make_shared<std::promise<QString>>();
@@ -407,6 +462,15 @@ void TSpRecoEngine::Deactivate() {
   FActive = false;
   if (FInput) QMetaObject::invokeMethod(FInput, [&] { FInput->Stop(); }, Qt::BlockingQueuedConnection);
   Post([this] { EndPhrase(true); });
+  if (FInput)
+    Post([this, input = FInputId] {
+      if (!FHeardSpeech || !FDecoder) return;
+      QStringList values;
+      for (float v : LiveMean(FDecoder)) values << QString::number(double(v), 'f', 3);
+      auto settings = OpenSpeechSettings();
+      settings->setValue(kCepstralMean, values.join(','));
+      settings->setValue(kCepstralMeanInput, input);
+    });
 }
 
 void TSpRecoEngine::Feed(const short* samples, int count) {
@@ -433,6 +497,46 @@ void TSpRecoEngine::Timing(double* audioSeconds, double* cpuSeconds) const {
   if (cpuSeconds) *cpuSeconds = FCpuCache;
 }
 
+bool TSpRecoEngine::SeedCepstralMean(const std::vector<short>& samples) {
+  WaitLoaded();
+  return Call<bool>([this, &samples] {
+    // A front end of the decoder's own settings, so that its voice activity
+    // detector keeps the same frames the decoder would hear.
+    cmd_ln_t* config = ps_get_config(FDecoder);
+    fe_t* fe = fe_init_auto_r(cmd_ln_retain(config));
+    if (!fe) return false;
+    const int dims = fe_get_output_size(fe);
+    constexpr int kFrames = 256;
+    mfcc_t** cep = (mfcc_t**)ckd_calloc_2d(kFrames, size_t(dims), sizeof(mfcc_t));
+    std::vector<double> sum(static_cast<size_t>(dims), 0.0);
+    long frames = 0;
+    fe_start_utt(fe);
+    const int16* p = samples.data();
+    size_t left = samples.size();
+    while (left > 0) {
+      int32 n = kFrames;
+      if (fe_process_frames(fe, &p, &left, cep, &n, nullptr) < 0) break;
+      if (n == 0 && left > 0) continue;
+      for (int f = 0; f < n; ++f)
+        for (int d = 0; d < dims; ++d) sum[size_t(d)] += double(cep[f][d]);
+      frames += n;
+      if (n == 0) break;
+    }
+    ckd_free_2d(cep);
+    fe_free(fe);
+    if (frames == 0) return false;
+    std::vector<float> mean(static_cast<size_t>(dims));
+    for (int d = 0; d < dims; ++d) mean[size_t(d)] = float(sum[size_t(d)] / double(frames));
+    SetLiveMean(FDecoder, mean);
+    return true;
+  });
+}
+
+std::vector<float> TSpRecoEngine::CepstralMean() {
+  WaitLoaded();
+  return Call<std::vector<float>>([this] { return LiveMean(FDecoder); });
+}
+
 void TSpRecoEngine::Decode(std::vector<short> samples) {
   if (!FDecoder) return;
   const double t0 = CpuSeconds();
@@ -446,6 +550,7 @@ void TSpRecoEngine::Decode(std::vector<short> samples) {
   const bool inSpeech = ps_get_in_speech(FDecoder);
   if (inSpeech && !FInSpeech) {
     FInSpeech = true;
+    FHeardSpeech = true;
     FPhraseStart = FSamples * 1000 / kRate;
     emit PhraseStarted(FPhraseStart);
   } else if (!inSpeech && FInSpeech) {

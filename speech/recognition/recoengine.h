@@ -82,6 +82,11 @@ public:
   bool Busy() const;
   // Seconds of audio decoded and CPU seconds spent on it.
   void Timing(double* audioSeconds, double* cpuSeconds) const;
+  // Starts the running cepstral mean from this audio's speech, as if the
+  // recogniser had already heard it; returns false when it holds no speech.
+  bool SeedCepstralMean(const std::vector<short>& samples);
+  // The running cepstral mean (one value per cepstral coefficient).
+  std::vector<float> CepstralMean();
 
 signals:
   void PhraseStarted(qint64 ms);
@@ -105,6 +110,8 @@ private:
 
   // Worker state (touched only on the worker thread).
   ps_decoder_s* FDecoder = nullptr;
+  bool FHeardSpeech = false;  // since the microphone opened
+  std::vector<float> FInitialMean;  // the model's own starting mean
   QString FLoadError;
   QByteArray FDefaultSearch;
   bool FInUtterance = false, FInSpeech = false;
@@ -126,6 +133,7 @@ private:
   QStringList FPhrases;
   QString FAcousticModel;  // the one loaded, for noticing a training
   QString FLanguageModel;  // the same for a learn
+  QByteArray FInputId;     // the microphone the running mean belongs to
   std::unique_ptr<QThread> FInputThread;
   TRecoInput* FInput = nullptr;
   std::shared_future<QString> FInputStart;

@@ -143,6 +143,10 @@ std::vector<TTranscribedPhrase> Transcribe(TSpRecoEngine& engine, const std::vec
   const auto c = QObject::connect(&engine, &TSpRecoEngine::Recognised, &engine, onPhrase, Qt::DirectConnection);
   try {
     engine.Activate();
+    // A recording has no earlier dictation to learn its voice from; its own
+    // speech is the best start (the acoustic model was trained on means taken
+    // over whole utterances).
+    engine.SeedCepstralMean(samples);
     std::vector<short> audio = samples;
     audio.resize(audio.size() + kRate, 0);  // the room goes quiet after the last word
     {
