@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,6 +34,38 @@ const char* const kModelFiles[] = {"mdef", "means", "variances", "sendump", "tra
 double MapTau(int recordings) { return std::clamp(50.0 * std::sqrt(20.0 / std::max(1, recordings)), 20.0, 200.0); }
 
 QString SettingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath(); }
+
+constexpr const char* kKeptIndex = "index.txt";
+
+// Enough sound to align with a prompt.
+bool HoldsSpeech(const std::vector<short>& r) {
+  int peak = 0;
+  for (short s : r) peak = std::max(peak, std::abs(int(s)));
+  return r.size() >= size_t(kRate / 2) && peak >= 300;
+}
+
+// The index's lines; *problem says why an existing index could not be read.
+QStringList KeptIndexLines(QString* problem) {
+  QFile f(QDir(KeptRecordingsFolder()).filePath(kKeptIndex));
+  if (!f.exists()) return {};
+  if (!f.open(QIODevice::ReadOnly)) {
+    *problem = QStringLiteral("The list of kept recordings %1 could not be read: %2").arg(f.fileName(), f.errorString());
+    return {};
+  }
+  QStringList lines;
+  for (const QString& l : QString::fromUtf8(f.readAll()).split('\n'))
+    if (!l.trimmed().isEmpty()) lines << l;
+  return lines;
+}
+
+// "FILE<tab>PROMPT", the file a plain name in the folder.
+bool ParseKeptLine(const QString& line, QString* file, QString* prompt) {
+  const int tab = int(line.indexOf('\t'));
+  if (tab <= 0) return false;
+  *file = line.left(tab);
+  *prompt = line.mid(tab + 1).simplified();
+  return !prompt->isEmpty() && file->endsWith(".wav") && !file->contains('/') && !file->startsWith('.');
+}
 
 QString Clean(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
@@ -163,7 +196,138 @@ QStringList TrainingPrompts() {
   return prompts;
 }
 
+QStringList MoreTrainingPrompts() {
+  return {
+      "the heart size is normal and the mediastinal contours are unremarkable",
+      "no focal consolidation pneumothorax or pleural effusion is identified",
+      "degenerative changes are seen in the lower thoracic spine",
+      "the endotracheal tube tip lies five centimeters above the carina",
+      "a nasogastric tube is coiled in the upper stomach",
+      "the appendix is not visualized but there are no secondary signs of inflammation",
+      "compared with the previous study the nodule has not changed in size",
+      "there is mild thickening of the gallbladder wall without stones",
+      "the kidneys are normal in size with no hydronephrosis",
+      "a small hiatus hernia is noted behind the heart",
+      "please correlate clinically and with the laboratory findings",
+      "the bones are osteopenic with an old healed rib fracture on the right",
+      "there is a wedge compression deformity of the first lumbar vertebral body",
+      "the visualized bowel gas pattern is not obstructive",
+      "linear atelectasis is present at the left lung base",
+      "the central venous catheter ends in the superior vena cava",
+      "no acute intracranial hemorrhage mass effect or midline shift is seen",
+      "there is generalized volume loss with small vessel ischemic change",
+      "the ventricles and sulci are prominent in keeping with age",
+      "a follow up ultrasound in three months would be helpful",
+      "the thyroid gland is enlarged with several small nodules",
+      "a joint effusion is present without a displaced fracture",
+      "the soft tissues of the neck are within normal limits",
+      "the liver is enlarged and shows diffuse fatty infiltration",
+      "moderate narrowing of the disc space is seen at lumbar four five",
+      "the pancreas is partly obscured by overlying bowel gas",
+      "the aorta is of normal caliber throughout its course",
+      "there is a transverse fracture through the distal radius with dorsal angulation",
+      "the spleen measures eleven centimeters which is within normal limits",
+      "the patient was unable to hold their breath for the whole scan",
+      "these findings were discussed with the referring doctor by telephone",
+      "the urinary bladder is well distended and its wall is smooth",
+      "a small amount of free fluid is present in the pelvis",
+      "the hilar structures are normal and there is no lymphadenopathy",
+      "mild basal interstitial changes could reflect early fibrosis",
+      "the examination is limited by patient motion and should be repeated",
+      "the surgical clips in the right upper quadrant are unchanged",
+      "there is no evidence of deep vein thrombosis in either leg",
+      "the lesion shows arterial enhancement and washes out later",
+      "an incidental simple cyst is seen in the upper pole of the left kidney",
+  };
+}
+
 QString TrainedModelFolder() { return SettingsFolder() + "/trained"; }
+
+QString KeptRecordingsFolder() { return SettingsFolder() + "/recordings"; }
+
+TKeptRecordings LoadKeptRecordings() {
+  TKeptRecordings kept;
+  QString problem;
+  const QStringList lines = KeptIndexLines(&problem);
+  if (!problem.isEmpty()) kept.problems << problem;
+  const QDir dir(KeptRecordingsFolder());
+  for (int i = 0; i < lines.size(); ++i) {
+    QString file, prompt;
+    if (!ParseKeptLine(lines[i], &file, &prompt)) {
+      kept.problems << QStringLiteral("Line %1 of the list of kept recordings %2 is broken; it was left out")
+                           .arg(i + 1).arg(dir.filePath(kKeptIndex));
+      continue;
+    }
+    try {
+      std::vector<short> r = ReadWavFile(dir.filePath(file));
+      if (!HoldsSpeech(r)) throw ESpeechError(dir.filePath(file) + QStringLiteral(" holds no speech"));
+      kept.prompts << prompt;
+      kept.recordings.push_back(std::move(r));
+    } catch (const std::exception& e) {
+      kept.problems << QStringLiteral("The kept recording of \"%1\" was left out: %2").arg(prompt, QString::fromStdString(e.what()));
+    }
+  }
+  return kept;
+}
+
+int KeptRecordingCount() {
+  QString problem, file, prompt;
+  int n = 0;
+  for (const QString& l : KeptIndexLines(&problem)) n += ParseKeptLine(l, &file, &prompt);
+  return n;
+}
+
+void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) {
+  if (prompts.size() != wavFiles.size())
+    throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings to keep").arg(prompts.size()).arg(wavFiles.size()));
+  const QString folder = KeptRecordingsFolder();
+  if (!QDir().mkpath(folder))
+    throw ESpeechError(QStringLiteral("The folder for the kept recordings %1 could not be made").arg(folder));
+  // Recordings of a voice are the user's own.
+  QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QDir dir(folder);
+  QString problem;
+  const QStringList old = KeptIndexLines(&problem);
+  if (!problem.isEmpty()) throw ESpeechError(problem);  // never replace what could not be read
+  // Entries whose file has gone are dropped; new files are numbered after
+  // every file there.
+  QByteArray index;
+  QSet<QString> listed;
+  int next = 1;
+  for (const QString& f : dir.entryList({"*.wav"}, QDir::Files)) next = std::max(next, f.section('.', 0, 0).toInt() + 1);
+  for (const QString& l : old) {
+    QString file, prompt;
+    if (!ParseKeptLine(l, &file, &prompt) || !QFileInfo(dir.filePath(file)).isFile()) continue;
+    index += (file + '\t' + prompt + '\n').toUtf8();
+    listed << file;
+  }
+  QStringList moved;
+  const auto undo = [&] {
+    for (const QString& m : moved) QFile::remove(m);
+  };
+  for (int i = 0; i < prompts.size(); ++i) {
+    const QString prompt = prompts[i].simplified();
+    const QString name = QStringLiteral("%1.wav").arg(next++, 4, 10, QChar('0'));
+    if (prompt.isEmpty() || !QFile::rename(wavFiles[i], dir.filePath(name))) {
+      undo();
+      throw ESpeechError(QStringLiteral("%1 could not be moved into %2").arg(wavFiles[i], folder));
+    }
+    moved << dir.filePath(name);
+    index += (name + '\t' + prompt + '\n').toUtf8();
+    listed << name;
+  }
+  // The new index replaces the old one in one rename.
+  QSaveFile f(dir.filePath(kKeptIndex));
+  if (!f.open(QIODevice::WriteOnly) || f.write(index) != index.size() || !f.commit()) {
+    undo();
+    throw ESpeechError(QStringLiteral("The list of kept recordings %1 could not be written: %2").arg(f.fileName(), f.errorString()));
+  }
+  // Files no entry names: leftovers of a keep that was interrupted.
+  for (const QString& file : dir.entryList({"*.wav"}, QDir::Files))
+    if (!listed.contains(file)) QFile::remove(dir.filePath(file));
+}
+
+void RemoveKeptRecordings() { QDir(KeptRecordingsFolder()).removeRecursively(); }
 
 QString TrainedModelFor(const QString& acousticModel) {
   const QString dir = TrainedModelFolder();
@@ -195,18 +359,29 @@ TUserTrainer::~TUserTrainer() {
   }
 }
 
-void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<short>> recordings) {
+void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vector<short>> given, TTrainingSet set) {
   if (FRunning) throw ESpeechError(QStringLiteral("A training is already running"));
-  if (prompts.isEmpty()) throw ESpeechError(QStringLiteral("There are no prompts to train on"));
-  if (size_t(prompts.size()) != recordings.size())
+  if (size_t(givenPrompts.size()) != given.size())
     throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings: each prompt needs one recording")
-                           .arg(prompts.size()).arg(recordings.size()));
-  for (size_t i = 0; i < recordings.size(); ++i) {
-    int peak = 0;
-    for (short s : recordings[i]) peak = std::max(peak, std::abs(int(s)));
-    if (recordings[i].size() < size_t(kRate / 2) || peak < 300)
-      throw ESpeechError(QStringLiteral("Recording %1 holds no speech").arg(i + 1));
+                           .arg(givenPrompts.size()).arg(given.size()));
+  for (size_t i = 0; i < given.size(); ++i)
+    if (!HoldsSpeech(given[i])) throw ESpeechError(QStringLiteral("Recording %1 holds no speech").arg(i + 1));
+  // The kept recordings come first, the given ones after them.
+  QStringList prompts, notes;
+  std::vector<std::vector<short>> recordings;
+  if (set.withKept) {
+    TKeptRecordings kept = LoadKeptRecordings();
+    prompts = kept.prompts;
+    recordings = std::move(kept.recordings);
+    notes = kept.problems;
   }
+  const int keptCount = int(prompts.size());
+  prompts += givenPrompts;
+  for (auto& r : given) recordings.push_back(std::move(r));
+  if (prompts.isEmpty()) throw ESpeechError(QStringLiteral("There are no prompts to train on"));
+  const auto which = [keptCount](int i) {
+    return i < keptCount ? QStringLiteral("kept prompt %1").arg(i + 1) : QStringLiteral("prompt %1").arg(i - keptCount + 1);
+  };
   FBase = BaseAcousticModel();
   for (const char* name : {"mdef", "means", "variances", "transition_matrices", "feat.params"})
     if (!QFileInfo(QDir(FBase).filePath(name)).isFile())
@@ -231,14 +406,14 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
   QStringList clean;
   for (int i = 0; i < prompts.size(); ++i) {
     const QString p = prompts[i].simplified().toLower();
-    if (p.isEmpty()) throw ESpeechError(QStringLiteral("Prompt %1 is empty").arg(i + 1));
+    if (p.isEmpty()) throw ESpeechError(QStringLiteral("Prompt %1 is empty").arg(i - keptCount + 1));
     // The user's own sentences: words the dictionary lacks are given a
     // pronunciation from their spelling.
     for (const QString& w : p.split(' ')) {
       if (known.contains(w)) continue;
       const std::string phones = LetterToSound(w.toStdString());
       if (phones.empty())
-        throw ESpeechError(QStringLiteral("The word \"%1\" of prompt %2 cannot be pronounced: it has no letters").arg(w).arg(i + 1));
+        throw ESpeechError(QStringLiteral("The word \"%1\" of %2 cannot be pronounced: it has no letters").arg(w, which(i)));
       dictText += "\n" + w.toUtf8() + " " + QByteArray::fromStdString(phones);
       known << w;
     }
@@ -282,6 +457,12 @@ void TUserTrainer::Start(const QStringList& prompts, std::vector<std::vector<sho
   }
 
   FPrompts = clean;
+  FKeepFrom = set.keep ? keptCount : -1;
+  FPromptTexts = prompts;
+  FUsed = n;
+  FUsedKept = keptCount;
+  FRecordingsKept = false;
+  FNotes = notes;
   FHeldBack.clear();
   for (int i : heldBack) FHeldBack.push_back({clean[i], recordings[size_t(i)]});
   FInUse = RecoModelFromSettings();
@@ -507,6 +688,7 @@ void TUserTrainer::Check(const QString& trial) {
     FVerdict = QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model in use was kept. "
                               "Recording more sentences may help.").arg(figures);
     FKept = true;
+    KeepRecordings();
     FRunning = false;
     FWork.reset();
     FHeldBack.clear();
@@ -561,11 +743,29 @@ void TUserTrainer::Fail(const QString& error) {
 }
 
 void TUserTrainer::Done() {
+  KeepRecordings();
   FRunning = false;
   FWork.reset();
   FHeldBack.clear();
   emit Progress(100, FVerdict);
   emit Finished(true, QString());
+}
+
+// The recordings given to a finished training join the kept ones: their
+// WAV files move out of the work folder before it goes.
+void TUserTrainer::KeepRecordings() {
+  if (FKeepFrom < 0 || FKeepFrom >= FPromptTexts.size()) return;
+  QStringList prompts, files;
+  for (int i = FKeepFrom; i < FPromptTexts.size(); ++i) {
+    prompts << FPromptTexts[i];
+    files << QStringLiteral("%1/wav/%2.wav").arg(FWork->path()).arg(i + 1, 3, 10, QChar('0'));
+  }
+  try {
+    AddKeptRecordings(prompts, files);
+    FRecordingsKept = true;
+  } catch (const ESpeechError& e) {
+    FNotes << QStringLiteral("The recordings could not be kept for a later training: ") + e.Message();
+  }
 }
 
 void TUserTrainer::Cancel() {
@@ -575,7 +775,7 @@ void TUserTrainer::Cancel() {
   if (FProcess) FProcess->kill();
 }
 
-void TUserTrainer::Run(const QStringList& prompts, std::vector<std::vector<short>> recordings) {
+void TUserTrainer::Run(const QStringList& prompts, std::vector<std::vector<short>> recordings, TTrainingSet set) {
   QEventLoop loop;
   bool ok = false;
   QString error;
@@ -585,7 +785,7 @@ void TUserTrainer::Run(const QStringList& prompts, std::vector<std::vector<short
     loop.quit();
   });
   try {
-    Start(prompts, std::move(recordings));
+    Start(prompts, std::move(recordings), set);
   } catch (...) {
     disconnect(c);
     throw;

@@ -3,7 +3,8 @@
 // the adapted model, kept beside the service's settings, is used from then on.
 // Some recordings are held back first: the model adapted on the others must
 // hear them better than the model in use, or the model in use is kept. Only
-// then is the model adapted again on all of them and installed.
+// then is the model adapted again on all of them and installed. The
+// recordings of a finished training can be kept for the next one.
 //
 // The work runs in sphinxtrain's programs (QProcess) and on a worker thread,
 // in a folder of its own; only a finished model is moved into place, so a
@@ -28,6 +29,9 @@ class QTemporaryDir;
 // The sentences the user reads, as shipped with the dictation model.
 // Throws ESpeechError when they are missing.
 QStringList TrainingPrompts();
+// Further sentences offered once those are read: more speech, a better
+// adaptation.
+QStringList MoreTrainingPrompts();
 // Where the trained model lives: "trained" beside the service's settings.
 QString TrainedModelFolder();
 // The trained model to use with this acoustic model, empty when there is
@@ -35,6 +39,32 @@ QString TrainedModelFolder();
 QString TrainedModelFor(const QString& acousticModel);
 // Removes the trained model; the shipped one is used again.
 void RemoveTrainedModel();
+
+// The recordings of finished trainings, kept with their prompts beside the
+// trained model so that a later training can use them again: WAV files and
+// an index of "FILE<tab>PROMPT" lines, the only thing that makes a file kept.
+QString KeptRecordingsFolder();
+struct TKeptRecordings {
+  QStringList prompts;
+  std::vector<std::vector<short>> recordings;
+  QStringList problems;  // one message for each kept entry left out
+};
+// Every kept recording that can be read; broken or missing ones are left out
+// and named in problems. Never throws.
+TKeptRecordings LoadKeptRecordings();
+// How many recordings the index lists (without reading them).
+int KeptRecordingCount();
+// Moves the WAV files (on the same file system) into the folder and adds
+// them to the index in one atomic replace. Throws ESpeechError; on failure
+// nothing is added.
+void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles);
+void RemoveKeptRecordings();
+
+// What a training takes besides the recordings given to it.
+struct TTrainingSet {
+  bool withKept = false;  // the kept recordings too, before the given ones
+  bool keep = false;      // keep the given ones once the training has finished
+};
 
 class TUserTrainer : public QObject {
   Q_OBJECT
@@ -45,7 +75,7 @@ public:
   // Checks the input and the tools, then trains in the background:
   // Progress while it runs, Finished once. recordings[i] (16 kHz mono) is
   // prompts[i] read aloud. Throws ESpeechError for bad input.
-  void Start(const QStringList& prompts, std::vector<std::vector<short>> recordings);
+  void Start(const QStringList& prompts, std::vector<std::vector<short>> recordings, TTrainingSet set = {});
   // Stops a running training; Finished(false, ...) follows.
   void Cancel();
   bool Running() const { return FRunning; }
@@ -53,8 +83,16 @@ public:
   // and whether the model in use was kept because the new one was no better.
   QString Verdict() const { return FVerdict; }
   bool Kept() const { return FKept; }
+  // How many recordings the last training used, and how many of them had
+  // been kept before.
+  int Used() const { return FUsed; }
+  int UsedKept() const { return FUsedKept; }
+  // Whether the last training's own recordings are now kept.
+  bool RecordingsKept() const { return FRecordingsKept; }
+  // Kept recordings left out, or recordings that could not be kept.
+  QStringList Notes() const { return FNotes; }
   // Start, and wait for the end (local event loop); throws on failure.
-  void Run(const QStringList& prompts, std::vector<std::vector<short>> recordings);
+  void Run(const QStringList& prompts, std::vector<std::vector<short>> recordings, TTrainingSet set = {});
 
 signals:
   void Progress(int percent, const QString& what);
@@ -64,6 +102,7 @@ private:
   void Next();
   void Fail(const QString& error);
   void Done();
+  void KeepRecordings();
   void Complete(const QString& model);
   void Check(const QString& trial);
   void Install();
@@ -83,4 +122,9 @@ private:
   TRecoModel FInUse;
   QString FVerdict;
   bool FKept = false;
+  int FKeepFrom = -1;  // recordings from here on are kept when it finishes
+  int FUsed = 0, FUsedKept = 0;
+  bool FRecordingsKept = false;
+  QStringList FNotes;
+  QStringList FPromptTexts;  // as given, for the index
 };

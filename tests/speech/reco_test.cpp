@@ -584,8 +584,8 @@ TEST(RecoDialogs, MicrophoneTrainingTellsWhetherTheMicrophoneIsHeard) {
 namespace {
 // The trained model goes whatever the test's outcome.
 struct TTrainedModelGuard {
-  TTrainedModelGuard() { RemoveTrainedModel(); }
-  ~TTrainedModelGuard() { RemoveTrainedModel(); }
+  TTrainedModelGuard() { RemoveTrainedModel(); RemoveKeptRecordings(); }
+  ~TTrainedModelGuard() { RemoveTrainedModel(); RemoveKeptRecordings(); }
 };
 
 QByteArray TrainedModelSum() {
@@ -593,6 +593,16 @@ QByteArray TrainedModelSum() {
   for (const char* name : {"means", "variances", "sendump"}) {
     QFile f(TrainedModelFolder() + "/" + name);
     if (f.open(QIODevice::ReadOnly)) h.addData(f.readAll());
+  }
+  return h.result();
+}
+
+QByteArray KeptSum() {
+  QCryptographicHash h(QCryptographicHash::Md5);
+  const QDir dir(KeptRecordingsFolder());
+  for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::ReadOnly)) h.addData(name.toUtf8() + f.readAll());
   }
   return h.result();
 }
@@ -606,9 +616,11 @@ T* Child(QDialog* d, const char* name) {
 }  // namespace
 
 // The whole training as a user does it: each prompt read into the
-// microphone (one read again), the model trained and then used; a second
-// training cancelled half-way leaves that model; Engine Properties shows it
-// and removes it.
+// microphone (one read again), then one of the further sentences offered
+// after them, the model trained on all and then used, the recordings kept; a
+// second training cancelled half-way leaves that model and those recordings;
+// the next session offers to train again on them; Engine Properties shows
+// the model and removes it.
 TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
   TContext c;
   TTrainedModelGuard guard;
@@ -617,7 +629,7 @@ TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
   const QString base = RecoModelFromSettings().acousticModel;
   EXPECT_FALSE(RecoModelFromSettings().trained);
   bool seen = false, done = false;
-  QByteArray trainedSum;
+  QByteArray trainedSum, keptSum;
   WithDialog("UserTraining", [&](QDialog* d) {
     auto* record = Child<QPushButton>(d, "Record");
     auto* stop = Child<QPushButton>(d, "Stop");
@@ -627,7 +639,13 @@ TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
     auto* prompt = Child<QLabel>(d, "Prompt");
     auto* status = Child<QLabel>(d, "Status");
     auto* progress = Child<QProgressBar>(d, "TrainingProgress");
-    if (!record || !stop || !train || !cancel || !list || !prompt || !status || !progress) return;
+    auto* more = Child<QPushButton>(d, "MoreSentences");
+    auto* again = Child<QPushButton>(d, "TrainAgain");
+    auto* number = Child<QLabel>(d, "PromptNumber");
+    if (!record || !stop || !train || !cancel || !list || !prompt || !status || !progress || !more || !again || !number)
+      return;
+    // Nothing kept yet: no training again.
+    EXPECT_TRUE(again->isHidden());
     const auto read = [&](const QString& text) {
       record->click();
       Wait(200);
@@ -644,8 +662,22 @@ TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
     for (int i = 0; i < prompts.size(); ++i) {
       ASSERT_EQ(prompt->text(), prompts[i]) << status->text().toStdString();
       EXPECT_FALSE(train->isEnabled());
+      EXPECT_FALSE(more->isEnabled());
       read(prompts[i]);
     }
+    // Further sentences once the twenty are read: the list grows by ten, the
+    // first new one is next, and training need not wait for them.
+    ASSERT_TRUE(more->isEnabled());
+    more->click();
+    const QStringList further = MoreTrainingPrompts();
+    ASSERT_EQ(list->count(), 30);
+    EXPECT_EQ(list->item(29)->text().trimmed(), further[9]);
+    EXPECT_EQ(prompt->text(), further[0]);
+    EXPECT_EQ(number->text(), "Sentence 21 of 30");
+    EXPECT_FALSE(more->isEnabled());
+    EXPECT_TRUE(train->isEnabled());
+    read(further[0]);
+    EXPECT_EQ(prompt->text(), further[1]);
     // Redo the first one.
     list->setCurrentRow(0);
     EXPECT_EQ(prompt->text(), prompts[0]);
@@ -659,6 +691,10 @@ TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
     EXPECT_TRUE(status->text().contains("trained on your voice")) << status->text().toStdString();
     EXPECT_EQ(TrainedModelFor(base), TrainedModelFolder());
     trainedSum = TrainedModelSum();
+    // The twenty and the further one read are kept, and can be trained on again.
+    EXPECT_EQ(LoadKeptRecordings().prompts, prompts + QStringList{further[0]});
+    keptSum = KeptSum();
+    EXPECT_TRUE(again->isVisible() && again->isEnabled());
     // Again, cancelled while it runs.
     train->click();
     ASSERT_TRUE(cancel->isEnabled());
@@ -671,7 +707,27 @@ TEST(RecoDialogs, UserTrainingRecordsThePromptsTrainsAndCanBeCancelled) {
   c.ctx.Recognizer()->DisplayUI(nullptr, "User Training", "UserTraining");
   ASSERT_TRUE(seen && done);
   EXPECT_EQ(TrainedModelSum(), trainedSum);
+  EXPECT_EQ(KeptSum(), keptSum);
   EXPECT_TRUE(QDir(QFileInfo(SpeechSettingsPath()).path()).entryList({"training-*"}, QDir::Dirs).isEmpty());
+  // A later session offers to train again on what is kept, without reading.
+  bool seenAgain = false;
+  WithDialog("UserTraining", [&](QDialog* d) {
+    auto* train = Child<QPushButton>(d, "Train");
+    auto* again = Child<QPushButton>(d, "TrainAgain");
+    auto* kept = Child<QLabel>(d, "KeptRecordings");
+    auto* status = Child<QLabel>(d, "Status");
+    if (!train || !again || !kept || !status) return;
+    EXPECT_FALSE(train->isEnabled());
+    EXPECT_TRUE(kept->text().startsWith("21 sentences")) << kept->text().toStdString();
+    ASSERT_TRUE(again->isVisible() && again->isEnabled());
+    again->click();
+    ASSERT_TRUE(WaitFor([&] { return again->isEnabled(); }, 120000));
+    EXPECT_TRUE(status->text().contains("of the 5 recordings held back")) << status->text().toStdString();
+    seenAgain = true;
+  }, &seenAgain);
+  c.ctx.Recognizer()->DisplayUI(nullptr, "User Training", "UserTraining");
+  EXPECT_TRUE(seenAgain);
+  EXPECT_EQ(KeptSum(), keptSum);
   // The service loads the trained model from now on.
   const TRecoModel m = RecoModelFromSettings();
   EXPECT_TRUE(m.trained);

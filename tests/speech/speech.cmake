@@ -14,6 +14,13 @@ if(TARGET speech)
   target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest)
   gtest_discover_tests(speech_learn_tests TEST_PREFIX "speech.learn." DISCOVERY_TIMEOUT 30)
 
+  # Training: the recordings kept for a later one, the further prompts, and
+  # the trainer on recordings (no sound server).
+  add_executable(speech_training_tests ${SPEECH_TEST_DIR}/training_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
+  target_link_libraries(speech_training_tests PRIVATE speech GTest::gtest)
+  gtest_discover_tests(speech_training_tests TEST_PREFIX "speech.training." DISCOVERY_TIMEOUT 30
+                       PROPERTIES TIMEOUT 300 ENVIRONMENT "PULSE_SERVER=unix:/nonexistent/varnelo-no-server")
+
   foreach(part voice reco noserver)
     add_executable(speech_${part}_tests ${SPEECH_TEST_DIR}/${part}_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
     target_link_libraries(speech_${part}_tests PRIVATE speech GTest::gtest)

@@ -64,6 +64,9 @@ train, a missing prompts file|train nowhere.txt mono16k.wav|1|nowhere.txt could 
 train, a word without letters|train prompts-noletters.txt mono16k.wav mono16k.wav|1|"%%%" of prompt 2 cannot be pronounced
 train, one recording: none to hold back|train prompts-one.txt mono16k.wav|1|At least two recordings are needed
 train, a silent recording|train prompts-two.txt mono16k.wav quiet.wav|1|Recording 2 holds no speech
+train again, nothing kept|train --again|1|No recordings are kept
+train again, prompts without recordings|train --again prompts-two.txt|2|usage
+train again, a silent recording|train --again prompts-two.txt mono16k.wav quiet.wav|1|Recording 2 holds no speech
 learn without paths|learn|2|usage
 learn, an unknown option|learn --all report.txt|2|usage
 learn status, nothing learned|learn --status|0|Nothing is learned
@@ -130,6 +133,7 @@ set +e
 set -e
 check "a failed speak exits 1 and leaves the file" [ "$rc/$(cat "$scratch/kept.wav")" = 1/kept ]
 check "speak reads standard input" "$tool" speak --wav "$scratch/in.wav" - <<<"from standard input"
+check "failed trainings keep no recordings" [ ! -e "$scratch/config/varnelo-speech/recordings" ]
 check "nothing else is left beside the WAVs" [ -z "$(ls -A "$scratch" | grep -v -e '\.wav$' -e '\.txt$' -e '^picture\.gif$' -e '^config$' -e '^reads$' -e '^err$')" ]
 
 # Training on one voice: espeak-ng's en-us, which the shipped acoustic model
@@ -198,10 +202,14 @@ check "forget what was learned" "$tool" learn --reset
 check "the shipped model's output is back" [ "$("$tool" transcribe --raw "$scratch/learned.wav")" = "$shipped_heard" ]
 
 model=$XDG_CONFIG_HOME/varnelo-speech/trained
+kept=$XDG_CONFIG_HOME/varnelo-speech/recordings
+# Recordings kept: entries in the index, and WAV files there.
+keptcount() { echo "$(grep -c . "$kept/index.txt" 2>/dev/null || echo 0)/$(find "$kept" -name '*.wav' 2>/dev/null | wc -l)"; }
 before=$(wer)
 cp "$scratch/heard.txt" "$scratch/heard-before.txt"
 check "train on the prompts' readings" "$tool" train "$scratch/prompts.txt" "${reads[@]}"
 check "the trained model is in the service's folder" [ -f "$model/means" ]
+check "the twenty recordings are kept with their prompts" [ "$(keptcount):$(cut -f2 "$kept/index.txt")" = "20/20:$(cat "$scratch/prompts.txt")" ]
 after=$(wer)
 echo "     words wrong: $before % before training, $after % after"
 check "training lowers the voice's words wrong by half or more" [ "$((after * 2))" -le "$before" ]
@@ -220,6 +228,8 @@ out=$("$tool" train "$scratch/prompts.txt" "${mixed[@]}")
 echo "     $out"
 check "a training no better on the held-back recordings says so" grep -q "the model in use was kept" <<<"$out"
 check "and keeps the model in use byte for byte" [ "$(modelsum)" = "$sum" ]
+check "its recordings are kept all the same" [ "$(keptcount)" = 40/40 ]
+keptsum=$(cat "$kept"/* | md5sum)
 # Interrupted half-way: nothing of the training is left, the model stays.
 "$tool" train "$scratch/prompts.txt" "${reads[@]}" > /dev/null 2> "$scratch/err" &
 pid=$!
@@ -235,6 +245,7 @@ set -e
 check "an interrupted training exits 1 and says it was cancelled" [ "$rc:$(grep -c cancelled "$scratch/err")" = 1:1 ]
 check "an interrupted training leaves nothing behind" [ -z "$(ls -d "$XDG_CONFIG_HOME"/varnelo-speech/training-* 2>/dev/null)" ]
 check "an interrupted training leaves the model in use" [ "$(modelsum)" = "$sum" ]
+check "an interrupted training keeps none of its recordings" [ "$(cat "$kept"/* | md5sum)" = "$keptsum" ]
 # Bad input afterwards leaves the trained model as it was.
 set +e
 "$tool" train "$scratch/prompts.txt" "${reads[@]:1}" 2>/dev/null; rc1=$?
@@ -243,8 +254,21 @@ set -e
 check "failed trainings exit 1" [ "$rc1$rc2" = 11 ]
 check "failed trainings leave the trained model" [ "$(modelsum)" = "$sum" ]
 check "nothing is left of the failed trainings" [ -z "$(ls -d "$XDG_CONFIG_HOME"/varnelo-speech/training-* 2>/dev/null)" ]
+check "failed trainings keep no recordings" [ "$(cat "$kept"/* | md5sum)" = "$keptsum" ]
+# Training again on what is kept: a broken file and a missing one are named
+# and left out, the rest is used.
+printf 'not a recording' > "$kept/0002.wav"
+rm "$kept/0005.wav"
+set +e
+out=$("$tool" train --again 2> "$scratch/err"); rc=$?
+set -e
+echo "     $out"
+check "train again on the kept recordings, two of them broken" [ "$rc:$(grep -c "was left out" "$scratch/err")" = 0:2 ]
+check "train again says what it used" grep -q "38 recordings, 38 of them kept" <<<"$out"
+check "train again adds nothing to the kept recordings" [ "$(keptcount)" = 40/39 ]
 check "reset" "$tool" train --reset
 check "reset removes the trained model" [ ! -e "$model" ]
+check "reset removes the kept recordings" [ ! -e "$kept" ]
 wer > /dev/null
 check "after reset the shipped model hears as before" cmp -s "$scratch/heard.txt" "$scratch/heard-before.txt"
 

@@ -3,9 +3,10 @@
 // runs dictation on a recording exactly as the microphone would feed it and
 // prints the text of each phrase, one per line.
 //   varnelo-speech prompts
-//   varnelo-speech train PROMPTS.txt WAV... | train --reset
+//   varnelo-speech train [--again] PROMPTS.txt WAV... | train --again | train --reset
 // train the recogniser on a voice from recordings of the prompt sentences,
-// as the service's training dialog does, or return to the shipped model.
+// as the service's training dialog does (the recordings are kept; --again
+// trains on the kept ones too), or return to the shipped model.
 //   varnelo-speech learn PATH... | learn --reset | learn --status
 // learns the user's language from their texts and DICOM comments.
 //   varnelo-speech voices | speak ...   (voicecmds.cpp)
@@ -40,9 +41,11 @@ int Usage() {
                "    trains the recogniser on the voice of the recordings, one WAV per line\n"
                "    of PROMPTS.txt in order; the service uses the trained model from then on,\n"
                "    unless it hears the recordings held back to check it no better than the\n"
-               "    model in use, which is then kept.\n"
+               "    model in use, which is then kept. The recordings are kept for a later training.\n"
+               "  varnelo-speech train --again [PROMPTS.txt WAV...]\n"
+               "    trains again on all the recordings kept so far, and on the ones given.\n"
                "  varnelo-speech train --reset\n"
-               "    removes the trained model: the shipped one is used again.\n"
+               "    removes the trained model and the kept recordings: the shipped model is used again.\n"
                "  varnelo-speech learn PATH...\n"
                "    learns the language of the text files, DICOM files (their image comments)\n"
                "    and folders of them; exit status 1 when a file was skipped.\n"
@@ -77,19 +80,26 @@ int Prompts() {
 int Train(QStringList args) {
   if (args == QStringList{"--reset"}) {
     RemoveTrainedModel();
-    std::printf("The shipped acoustic model is used again.\n");
+    RemoveKeptRecordings();
+    std::printf("The shipped acoustic model is used again; no recordings are kept.\n");
     return 0;
   }
-  if (args.size() < 2 || args[0].startsWith("--")) return Usage();
+  const bool again = !args.isEmpty() && args[0] == "--again";
+  if (again) args.removeFirst();
+  if ((!again && args.size() < 2) || args.size() == 1 || (!args.isEmpty() && args[0].startsWith("--"))) return Usage();
   try {
-    QFile f(args.takeFirst());
-    if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(f.fileName() + QStringLiteral(" could not be opened: ") + f.errorString());
     QStringList prompts;
-    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n'))
-      if (!line.simplified().isEmpty()) prompts << line.simplified();
-    if (prompts.size() != args.size())
-      throw ESpeechError(QStringLiteral("%1 holds %2 prompts but %3 recordings were given: one WAV per prompt, in order")
-                             .arg(f.fileName()).arg(prompts.size()).arg(args.size()));
+    if (!args.isEmpty()) {
+      QFile f(args.takeFirst());
+      if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(f.fileName() + QStringLiteral(" could not be opened: ") + f.errorString());
+      for (const QString& line : QString::fromUtf8(f.readAll()).split('\n'))
+        if (!line.simplified().isEmpty()) prompts << line.simplified();
+      if (prompts.size() != args.size())
+        throw ESpeechError(QStringLiteral("%1 holds %2 prompts but %3 recordings were given: one WAV per prompt, in order")
+                               .arg(f.fileName()).arg(prompts.size()).arg(args.size()));
+    }
+    if (again && KeptRecordingCount() == 0 && prompts.isEmpty())
+      throw ESpeechError(QStringLiteral("No recordings are kept in %1: train on recordings first").arg(KeptRecordingsFolder()));
     std::vector<std::vector<short>> recordings;
     for (const QString& wav : args) recordings.push_back(ReadWavFile(wav));
     TUserTrainer trainer;
@@ -101,11 +111,27 @@ int Train(QStringList args) {
       if (gInterrupted) trainer.Cancel();
     });
     watch.start(50);
-    trainer.Run(prompts, std::move(recordings));
+    // Kept recordings left out are said whatever the outcome.
+    const auto notes = [&] {
+      for (const QString& n : trainer.Notes()) std::fprintf(stderr, "varnelo-speech: %s\n", qPrintable(n));
+    };
+    try {
+      trainer.Run(prompts, std::move(recordings), {again, true});
+    } catch (...) {
+      notes();
+      throw;
+    }
+    notes();
     std::printf("%s\n", qPrintable(trainer.Verdict()));
+    const QString used = trainer.UsedKept() > 0
+                             ? QStringLiteral("%1 recordings, %2 of them kept from earlier trainings").arg(trainer.Used()).arg(trainer.UsedKept())
+                             : QStringLiteral("%1 recordings").arg(trainer.Used());
     if (!trainer.Kept())
-      std::printf("Trained on %lld recordings; the model is in %s\n", qlonglong(prompts.size()),
-                  qPrintable(TrainedModelFolder()));
+      std::printf("Trained on %s; the model is in %s\n", qPrintable(used), qPrintable(TrainedModelFolder()));
+    else
+      std::printf("Checked on %s.\n", qPrintable(used));
+    if (trainer.RecordingsKept())
+      std::printf("%d recordings are kept in %s for a later training.\n", KeptRecordingCount(), qPrintable(KeptRecordingsFolder()));
     return 0;
   } catch (const std::exception& e) {
     return Fail(QString::fromStdString(e.what()));
