@@ -1,5 +1,6 @@
 // Learning the user's language: pronunciations of new words.
 #include "lts.h"
+#include "own_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -166,15 +167,8 @@ TEST(LearnText, Utf8KeptOtherBytesReadAsWindows1252AndBinaryRecognised) {
 namespace {
 
 // The service's settings in a folder of the test's own.
-class LearnFiles : public ::testing::Test {
+class LearnFiles : public TOwnSettingsTest {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(config.isValid() && files.isValid());
-    oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  }
-  void TearDown() override { qputenv("XDG_CONFIG_HOME", oldConfig); }
-
   QString Write(const QString& name, const QByteArray& bytes) {
     const QString path = files.filePath(name);
     QDir().mkpath(QFileInfo(path).path());
@@ -206,8 +200,6 @@ protected:
     return h.result();
   }
 
-  QTemporaryDir config, files;
-  QByteArray oldConfig;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // further sentences offered after the shipped prompts. The service's settings
 // live in a folder of each test's own.
 #include "lts.h"
+#include "own_settings.h"
 #include "recoengine.h"
 #include "spsettings.h"
 #include "usertraining.h"
@@ -47,15 +48,8 @@ QByteArray Read(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-class Training : public ::testing::Test {
+class Training : public TOwnSettingsTest {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(config.isValid() && files.isValid());
-    oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  }
-  void TearDown() override { qputenv("XDG_CONFIG_HOME", oldConfig); }
-
   QString WriteWav(const QString& name, const std::vector<short>& samples) {
     const QString path = files.filePath(name);
     QFile f(path);
@@ -72,8 +66,6 @@ protected:
   static QStringList KeptFiles() { return QDir(KeptRecordingsFolder()).entryList(QDir::Files, QDir::Name); }
   QString Settings() const { return config.path() + "/varnelo-speech"; }
 
-  QTemporaryDir config, files;
-  QByteArray oldConfig;
 };
 
 }  // namespace
