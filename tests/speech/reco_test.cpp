@@ -382,7 +382,8 @@ TEST(Reco, AWordTheUserAddsIsHeardInRunningSpeech) {
 
 // Learning the user's texts: a sentence of words only those texts hold is
 // heard by a running recogniser from its next dictation, and forgetting gives
-// back exactly what the shipped model heard.
+// back the shipped model. (Not word for word what it heard first: the
+// microphone's mean, learned meanwhile, carries over.)
 TEST(Reco, LearnedWordsAreHeardInRunningSpeechAndForgettingRestoresTheShippedModel) {
   TContext c;
   const QString sentence = "the zentrilax shows mild florpitude";
@@ -413,7 +414,10 @@ TEST(Reco, LearnedWordsAreHeardInRunningSpeechAndForgettingRestoresTheShippedMod
   const QString after = dictate();
   EXPECT_EQ(after, sentence);
   ForgetLearned();
-  EXPECT_EQ(dictate(), before);
+  const QString forgotten = dictate();
+  EXPECT_FALSE(forgotten.contains("zentrilax") || forgotten.contains("florpitude")) << forgotten.toStdString();
+  EXPECT_EQ(RecoModelFromSettings().languageModel, ShippedRecoModel().languageModel);
+  EXPECT_EQ(RecoModelFromSettings().dictionary, ShippedRecoModel().dictionary);
 }
 
 // Every word of the corpus the model is built from is in the language
