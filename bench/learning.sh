@@ -12,11 +12,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-bench=$build/bench/bench_dictation tool=$build/tools/speech/varnelo-speech
-if [ ! -x "$bench" ] || [ ! -x "$tool" ]; then
-  echo "bench_dictation or varnelo-speech not built"
-  exit 0
-fi
+. "$here/speech_tools.rc"
 voices=(rms slt kal16 hts-slt ked)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

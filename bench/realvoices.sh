@@ -9,16 +9,12 @@
 set -euo pipefail
 build=$(cd "$1" && pwd); shift
 here=$(cd "$(dirname "$0")" && pwd)
-bench=$build/bench/bench_dictation tool=$build/tools/speech/varnelo-speech
 dev=$here/../../shared/devdata/realspeech
 if [ ! -d "$dev" ]; then
   echo "realvoices: no development recordings (../shared/devdata/realspeech); skipped"
   exit 0
 fi
-if [ ! -x "$bench" ] || [ ! -x "$tool" ]; then
-  echo "bench_dictation or varnelo-speech not built"
-  exit 0
-fi
+. "$here/speech_tools.rc"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export XDG_CONFIG_HOME=$scratch/config

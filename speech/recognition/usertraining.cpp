@@ -688,12 +688,7 @@ void TUserTrainer::Check(const QString& trial) {
     FVerdict = QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model in use was kept. "
                               "Recording more sentences may help.").arg(figures);
     FKept = true;
-    KeepRecordings();
-    FRunning = false;
-    FWork.reset();
-    FHeldBack.clear();
-    emit Progress(100, FVerdict);
-    emit Finished(true, QString());
+    Done();
   });
   t->start();
 }
