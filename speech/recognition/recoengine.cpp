@@ -23,6 +23,7 @@ static_assert(std::is_same_v<mfcc_t, float>, "sphinxbase built with floating-poi
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <mutex>
 
 namespace {
 constexpr int kRate = 16000;
@@ -366,9 +367,15 @@ bool TSpRecoEngine::Build(const TRecoModel& m) {
   }
   std::vector<char*> argv;
   for (QByteArray& a : args) argv.push_back(a.data());
-  cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
-  if (config) FDecoder = ps_init(config);
-  if (config) cmd_ln_free_r(config);
+  {
+    // The decoder's log file is process-wide: two engines loading at once
+    // would both close the one before.
+    static std::mutex loading;
+    std::lock_guard lock(loading);
+    cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
+    if (config) FDecoder = ps_init(config);
+    if (config) cmd_ln_free_r(config);
+  }
   if (FDecoder) {
     if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
     // Words the user added through the service's dialog; each also becomes a

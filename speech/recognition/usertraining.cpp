@@ -29,9 +29,19 @@ constexpr const char* kBaseFile = "adapted-from";
 // What PocketSphinx needs of an acoustic model folder.
 const char* const kModelFiles[] = {"mdef", "means", "variances", "sendump", "transition_matrices", "feat.params"};
 
-// MAP's prior weight: the less was recorded, the closer each Gaussian stays
-// to the (speaker-transformed) model; MLLR carries the rest.
-double MapTau(int recordings) { return std::clamp(50.0 * std::sqrt(20.0 / std::max(1, recordings)), 20.0, 200.0); }
+// MAP's prior weight: the less speech was recorded, the closer each
+// Gaussian stays to the (speaker-transformed) model; MLLR carries the rest.
+// Set by seconds, not recordings: a long reading is worth several short ones.
+double MapTau(double seconds) { return std::clamp(50.0 * std::sqrt(80.0 / std::max(1.0, seconds)), 20.0, 200.0); }
+// Below this much speech only the shift of the means is estimated, not a
+// full transform.
+constexpr double kFullMllrSeconds = 15;
+
+double Seconds(const std::vector<std::vector<short>>& recordings, const std::vector<int>& which) {
+  double samples = 0;
+  for (int i : which) samples += double(recordings[size_t(i)].size());
+  return samples / kRate;
+}
 
 QString SettingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath(); }
 
@@ -465,6 +475,9 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   FNotes = notes;
   FHeldBack.clear();
   for (int i : heldBack) FHeldBack.push_back({clean[i], recordings[size_t(i)]});
+  std::vector<int> all(static_cast<size_t>(n), 0);
+  for (int i = 0; i < n; ++i) all[size_t(i)] = i;
+  const double trialSeconds = Seconds(recordings, adapted), allSeconds = Seconds(recordings, all);
   FInUse = RecoModelFromSettings();
   FInUse.dictionary = work.filePath("train.dict");
   FVerdict.clear();
@@ -517,8 +530,8 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   // One adaptation: alignment (bw), a speaker transform of all the means
   // (MLLR), then MAP from the transformed means, which moves each Gaussian
   // as far as its own share of the speech allows.
-  const QString tau = QString::number(MapTau(n), 'f', 1);
-  const auto adapt = [=, this](const QString& set, int count, const QString& out, int from, int to, const QString& what) {
+  const auto adapt = [=, this](const QString& set, double seconds, const QString& out, int from, int to, const QString& what) {
+    const QString tau = QString::number(MapTau(seconds), 'f', 1);
     const QString acc = w + "/acc-" + set;
     const QStringList bwArgs = {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means",
                                 "-varfn", base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
@@ -537,7 +550,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
       // A full transform needs some speech to be estimated; with less, only
       // the shift of the means.
       Tool(mllr, {"-meanfn", base + "/means", "-varfn", base + "/variances", "-outmllrfn", w + "/mllr-" + set,
-                  "-accumdir", acc, "-mllrmult", count >= 5 ? "yes" : "no"},
+                  "-accumdir", acc, "-mllrmult", seconds >= kFullMllrSeconds ? "yes" : "no"},
            from + 3 * step, QStringLiteral("Adapting the acoustic model to the voice"));
     });
     FSteps.push_back([=, this] {
@@ -566,9 +579,9 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
       Next();
     });
   };
-  adapt("trial", int(adapted.size()), w + "/trial", 8, 45, QStringLiteral("Aligning the recordings with their prompts"));
+  adapt("trial", trialSeconds, w + "/trial", 8, 45, QStringLiteral("Aligning the recordings with their prompts"));
   FSteps.push_back([this, w] { Check(w + "/trial"); });
-  adapt("all", n, w + "/model", 70, 94, QStringLiteral("Training again on all the recordings"));
+  adapt("all", allSeconds, w + "/model", 70, 94, QStringLiteral("Training again on all the recordings"));
   FSteps.push_back([this] { Install(); });
   FRunning = true;
   Next();
