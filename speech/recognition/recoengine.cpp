@@ -6,6 +6,7 @@
 
 #include <pocketsphinx.h>
 #include <sphinxbase/feat.h>
+#include <sphinxbase/err.h>
 #include <sphinxbase/fe.h>
 
 #include <type_traits>
@@ -360,22 +361,21 @@ bool TSpRecoEngine::Build(const TRecoModel& m) {
   for (auto it = m.decoder.begin(); it != m.decoder.end(); ++it) flags[it.key()] = it.value();
   std::vector<QByteArray> args = {"varnelo-speech", "-hmm", m.acousticModel.toLocal8Bit(), "-dict",
                                   m.dictionary.toLocal8Bit(), "-lm", m.languageModel.toLocal8Bit(),
-                                  "-logfn", "/dev/null", "-vad_threshold", threshold};
+                                  "-vad_threshold", threshold};
   for (auto it = flags.begin(); it != flags.end(); ++it) {
     args.push_back("-" + it.key().toLocal8Bit());
     args.push_back(it.value().toLocal8Bit());
   }
   std::vector<char*> argv;
   for (QByteArray& a : args) argv.push_back(a.data());
-  {
-    // The decoder's log file is process-wide: two engines loading at once
-    // would both close the one before.
-    static std::mutex loading;
-    std::lock_guard lock(loading);
-    cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
-    if (config) FDecoder = ps_init(config);
-    if (config) cmd_ln_free_r(config);
-  }
+  // The decoder's log is process-wide: a log file given to each decoder
+  // closes the one another decoder may be writing to at that moment. It is
+  // switched off once instead.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { err_set_logfp(nullptr); });
+  cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
+  if (config) FDecoder = ps_init(config);
+  if (config) cmd_ln_free_r(config);
   if (FDecoder) {
     if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
     // Words the user added through the service's dialog; each also becomes a

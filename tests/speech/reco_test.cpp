@@ -38,6 +38,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -300,6 +301,39 @@ TEST(Reco, ARecordingIsHeardAlikeThroughDifferentMicrophones) {
     for (const TTranscribedPhrase& p : Transcribe(engine, samples)) heard += p.words;
     EXPECT_LE(WordErrors(said.split(' '), heard), 2) << c.what << ": " << heard.join(' ').toStdString();
   }
+}
+
+// Decoders loading while another one hears (the training's check beside the
+// service's recogniser) each come up whole, and the one hearing goes on.
+TEST(Reco, DecodersLoadWhileAnotherHears) {
+  const QByteArray pcm = Say("no acute fracture is seen");
+  ASSERT_FALSE(pcm.isEmpty());
+  std::vector<short> samples(size_t(pcm.size() / 2));
+  std::memcpy(samples.data(), pcm.constData(), samples.size() * 2);
+  TSpRecoEngine hearing;
+  hearing.ConnectForFeed(ShippedRecoModel());
+  hearing.WaitLoaded();
+  std::atomic<bool> loading{true};
+  std::vector<QString> heard;
+  std::thread listen([&] {
+    while (loading) {
+      QStringList words;
+      for (const TTranscribedPhrase& p : Transcribe(hearing, samples)) words += p.words;
+      heard.push_back(words.join(' '));
+    }
+  });
+  for (int round = 0; round < 6; ++round) {
+    std::vector<std::unique_ptr<TSpRecoEngine>> engines;
+    for (int i = 0; i < 3; ++i) {
+      engines.push_back(std::make_unique<TSpRecoEngine>());
+      engines.back()->ConnectForFeed(ShippedRecoModel());
+    }
+    for (auto& e : engines) EXPECT_NO_THROW(e->WaitLoaded()) << "round " << round;
+  }
+  loading = false;
+  listen.join();
+  ASSERT_FALSE(heard.empty());
+  for (const QString& h : heard) EXPECT_EQ(h, "no acute fracture is seen");
 }
 
 // The microphone's mean outlives a dictation: the next one on the same input
