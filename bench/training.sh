@@ -29,7 +29,12 @@ for v in "${voices[@]}"; do
   start=$(date +%s.%N)
   taskset -c 0,1 "$tool" train "$scratch/prompts.txt" "$prompts_audio/$v"/*.wav > /dev/null
   seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print b - a}')
-  after=$(wer "$v" --hmm "$XDG_CONFIG_HOME/varnelo-speech/trained")
-  printf '%-8s %9s%% %9s%% %12.1f\n' "$v" "$before" "$after" "$seconds"
+  # The check may keep the model in use: then there is no trained model.
+  if [ -d "$XDG_CONFIG_HOME/varnelo-speech/trained" ]; then
+    after=$(wer "$v" --hmm "$XDG_CONFIG_HOME/varnelo-speech/trained")%
+  else
+    after=kept
+  fi
+  printf '%-8s %9s%% %10s %12.1f\n' "$v" "$before" "$after" "$seconds"
 done
 "$tool" train --reset > /dev/null

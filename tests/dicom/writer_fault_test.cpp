@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <grp.h>
@@ -93,9 +94,25 @@ void DropPrivileges()
         ::_exit(3);
 }
 
+// Whether the ordinary user can reach Path at all: a checkout inside a
+// private folder (mktemp -d makes one) keeps it out before any write.
+bool ReachableUnprivileged(const std::string& Path)
+{
+    const pid_t Pid = ::fork();
+    if (Pid == 0) {
+        DropPrivileges();
+        ::_exit(::access(Path.c_str(), X_OK) == 0 ? 0 : 1);
+    }
+    int Status = 0;
+    ::waitpid(Pid, &Status, 0);
+    return WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
 TEST(WriterFault, FolderWithoutWritePermission)
 {
-    TTempFolder Dir("ro");
+    const bool Private =
+        !ReachableUnprivileged(std::filesystem::path(TTempFolder("probe").Path).parent_path().string());
+    TTempFolder Dir("ro", Private ? "/tmp" : "");
     ::chmod(Dir.Path.c_str(), 0755);
     const std::string Ro = Dir.Path + "/ro";
     ::mkdir(Ro.c_str(), 0755);
