@@ -475,9 +475,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   FNotes = notes;
   FHeldBack.clear();
   for (int i : heldBack) FHeldBack.push_back({clean[i], recordings[size_t(i)]});
-  std::vector<int> all(static_cast<size_t>(n), 0);
-  for (int i = 0; i < n; ++i) all[size_t(i)] = i;
-  const double trialSeconds = Seconds(recordings, adapted), allSeconds = Seconds(recordings, all);
+  const double trialSeconds = Seconds(recordings, adapted), allSeconds = trialSeconds + Seconds(recordings, heldBack);
   FInUse = RecoModelFromSettings();
   FInUse.dictionary = work.filePath("train.dict");
   FVerdict.clear();
