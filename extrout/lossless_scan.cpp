@@ -30,17 +30,18 @@ constexpr int32_t kAdjust[17] = {0,     -1,    -3,    -7,     -15,    -31,    -6
 inline int32_t NextDiff(const uint8_t* Data, uint64_t& Cursor, const TFastTable& T)
 {
     const uint64_t Bits = LoadBE64(Data + (Cursor >> 3)) << (Cursor & 7);
-    const TFastEntry E = T.E[Bits >> (64 - kFastBits)];
-    if (__builtin_expect(E.CodeLen == 0, 0)) {
+    const uint32_t I = static_cast<uint32_t>(Bits >> (64 - kFastBits));
+    const uint32_t N = T.Total[I];
+    if (__builtin_expect(N == 0, 0)) {
         const TDiff R = SlowDiff(Bits, T);
         Cursor += R.Bits;
         return R.Diff;
     }
-    const uint32_t S = E.Extra;
-    const uint32_t V = static_cast<uint32_t>(((Bits << E.CodeLen) >> (63 - S)) >> 1);
-    Cursor += E.CodeLen + S;
+    const uint32_t S = T.Extra[I];
+    const uint32_t V = static_cast<uint32_t>(((Bits << T.CodeLen[I]) >> (63 - S)) >> 1);
+    Cursor += N;
     return static_cast<int32_t>(V) + ((static_cast<int32_t>(V - kHalf[S]) >> 31) & kAdjust[S]) +
-           (static_cast<int32_t>(E.Big) << 15);
+           (static_cast<int32_t>(T.Big[I]) << 15);
 }
 
 // A 64-bit bit buffer over the compacted data: Buf holds the stream's bits
@@ -68,23 +69,27 @@ inline TBits BitsAt(const uint8_t* In, uint64_t Cursor)
     return B;
 }
 
-// The next difference; the buffer must hold 31 bits or more.
-inline int32_t NextDiff(TBits& B, const TFastTable& T)
+// The next difference; the buffer must hold 12 bits or more. The lookup
+// reads the buffer before the refill, so the load of new bytes runs beside
+// the lookup instead of ahead of it: the two are the chain every sample
+// waits on, and the refill adds enough bits for the rest.
+inline int32_t NextDiff(TBits& B, const uint8_t* In, const TFastTable& T)
 {
-    const TFastEntry E = T.E[B.Buf >> (64 - kFastBits)];
-    if (__builtin_expect(E.CodeLen == 0, 0)) {
+    const uint32_t I = static_cast<uint32_t>(B.Buf >> (64 - kFastBits));
+    const uint32_t N = T.Total[I];
+    Refill(B, In);
+    if (__builtin_expect(N == 0, 0)) {
         const TDiff R = SlowDiff(B.Buf, T);
         B.Buf <<= R.Bits;
         B.Count -= R.Bits;
         return R.Diff;
     }
-    const uint32_t S = E.Extra;
-    const uint32_t V = static_cast<uint32_t>(((B.Buf << E.CodeLen) >> (63 - S)) >> 1);
-    const uint32_t N = E.CodeLen + S;
+    const uint32_t S = T.Extra[I];
+    const uint32_t V = static_cast<uint32_t>(((B.Buf << T.CodeLen[I]) >> (63 - S)) >> 1);
     B.Buf <<= N;
     B.Count -= N;
     return static_cast<int32_t>(V) + ((static_cast<int32_t>(V - kHalf[S]) >> 31) & kAdjust[S]) +
-           (static_cast<int32_t>(E.Big) << 15);
+           (static_cast<int32_t>(T.Big[I]) << 15);
 }
 
 template <typename T>
@@ -166,8 +171,7 @@ bool TReconstructor<T, Step>::Span(O* Row, uint64_t RowLen, uint64_t From, uint6
         for (int K = 0; K < Step; ++K) {
             const int32_t Rb = Ss == 1 ? 0 : static_cast<int32_t>(Above[K]);
             const int32_t Rc = Ss == 1 || Ss == 2 || Ss == 7 ? 0 : static_cast<int32_t>(Above[K - Step]);
-            Refill(B, In);
-            const int32_t D = NextDiff(B, *Tab[K]);
+            const int32_t D = NextDiff(B, In, *Tab[K]);
             if (Checked && B.Pos * 8 - B.Count > Bound) {
                 Cursor = B.Pos * 8 - B.Count;
                 Written = static_cast<uint64_t>(Q + K - Out);
