@@ -129,7 +129,7 @@ public:
     using O = typename TOut<T>::Type;
 
     TReconstructor(TLosslessState& S, O* Out, const TFastTable* const* Tables)
-        : S(S), Data(S.Data.data()), Out(Out), Tables(Tables)
+        : S(S), Data(S.Data.get()), Out(Out), Tables(Tables)
     {
     }
 
