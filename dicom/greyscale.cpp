@@ -31,6 +31,9 @@ namespace {
 // rows are written. Pages already mapped are left as they are.
 constexpr size_t kMapPagesMax = size_t(1) << 20;
 
+// The largest frame the 16-bit render reads once and keeps for both passes.
+constexpr uint64_t kWholeFrameBytes = uint64_t(1) << 20;
+
 void MapPages(TBitmap& Out)
 {
     const size_t Bytes = Out.ByteCount();
@@ -274,24 +277,35 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
     const int Rows = Data.Rows, Columns = Data.Columns;
     const bool Swap = TS.BigEndian && Data.PixelData->VRString() == "OW";
     const int Shift = int(Data.BitsStored) - int(Data.HighBit) - 1;
-    // 64 KiB: large enough for the stream to read it straight in, small
-    // enough to come from the heap and stay in the cache.
-    const int BlockRows = std::max(1, 32768 / Columns);
+    // A frame of up to 1 MiB is read once and serves both passes. A larger
+    // one is read twice in blocks of 64 KiB: large enough for the stream to
+    // read them straight in, small enough to stay in the cache.
+    const bool Whole = uint64_t(Rows) * uint64_t(Columns) * 2 <= kWholeFrameBytes;
+    const int BlockRows = Whole ? std::max(Rows, 1) : std::max(1, 32768 / Columns);
     const size_t BlockSamples = size_t(BlockRows) * Columns;
-    auto Block = std::make_unique_for_overwrite<T[]>(BlockSamples);
+    // Kept by the thread from one render to the next: a new block is fresh
+    // pages whenever the heap has just been handed back, a fault per 4 KiB.
+    thread_local std::unique_ptr<uint16_t[]> Kept;
+    thread_local size_t KeptSamples = 0;
+    if (KeptSamples < BlockSamples) {
+        Kept.reset();
+        Kept = std::make_unique_for_overwrite<uint16_t[]>(BlockSamples);
+        KeptSamples = BlockSamples;
+    }
+    T* const Block = reinterpret_cast<T*>(Kept.get());
     TStream& Stream = *Data.PixelData->Stream;
 
     // Reads rows [Row, Row + Count) into Block as samples ready for use.
     const auto Load = [&](int Row, int Count) {
         const size_t Want = size_t(Count) * Columns * 2;
         Stream.Seek(Data.PixelData->ValueOffset + int64_t(Row) * Columns * 2);
-        const size_t Got = Stream.Read(Block.get(), Want);
-        std::memset(reinterpret_cast<uint8_t*>(Block.get()) + Got, 0, Want - Got);
+        const size_t Got = Stream.Read(Block, Want);
+        std::memset(reinterpret_cast<uint8_t*>(Block) + Got, 0, Want - Got);
         const size_t N = size_t(Count) * Columns;
         if (Swap)
-            extrout::SwapBytes16(Block.get(), Block.get(), N);
+            extrout::SwapBytes16(Block, Block, N);
         if (Shift > 0) {
-            auto* S = reinterpret_cast<uint16_t*>(Block.get());
+            auto* S = reinterpret_cast<uint16_t*>(Block);
             for (size_t I = 0; I < N; ++I)
                 S[I] = Shift >= 16 ? 0 : static_cast<uint16_t>(S[I] << Shift); // all bits gone
         }
@@ -308,7 +322,7 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
         for (int Row = 0; Row < Present; Row += BlockRows) {
             const size_t N = Load(Row, std::min(BlockRows, Present - Row));
             T Lo = 0, Hi = 0;
-            MinMax(Block.get(), N, Lo, Hi);
+            MinMax(Block, N, Lo, Hi);
             Min = Row == 0 ? Lo : std::min(Min, Lo);
             Max = Row == 0 ? Hi : std::max(Max, Hi);
         }
@@ -326,9 +340,10 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
         MakeGreyColourTable(Out.ColourTable(), Data.Photometric);
         for (int Row = 0; Row < Present; Row += BlockRows) {
             const int Count = std::min(BlockRows, Present - Row);
-            Load(Row, Count);
+            if (!Whole)
+                Load(Row, Count);
             for (int R = 0; R < Count; ++R)
-                StretchSamples(Block.get() + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max, Table);
+                StretchSamples(Block + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max, Table);
         }
         const T Zero = 0;
         uint8_t Absent = 0;
