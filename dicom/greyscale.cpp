@@ -11,6 +11,9 @@
 #include <type_traits>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -18,6 +21,37 @@
 namespace dicom {
 
 namespace {
+
+// Maps a new bitmap's pages in one call before the rows are written. Fresh
+// pages otherwise fault one at a time as the stretch reaches them, a trap
+// per 4 KiB that costs as much as stretching the page (whenever the heap has
+// just been handed back, as after another library's load). Only for bitmaps
+// that stay in the cache: the kernel clears every page up front, and a
+// larger bitmap's cleared lines would be out of the cache again before the
+// rows are written. Pages already mapped are left as they are.
+constexpr size_t kMapPagesMax = size_t(1) << 20;
+
+// The largest frame the 16-bit render reads once and keeps for both passes.
+constexpr uint64_t kWholeFrameBytes = uint64_t(1) << 20;
+
+void MapPages(TBitmap& Out)
+{
+    const size_t Bytes = Out.ByteCount();
+    static const size_t Page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    if (Bytes < 4 * Page || Bytes > kMapPagesMax)
+        return;
+    const auto Start = reinterpret_cast<uintptr_t>(Out.Bits());
+    const uintptr_t First = (Start + Page - 1) & ~(uintptr_t(Page) - 1);
+    const uintptr_t End = (Start + Bytes) & ~(uintptr_t(Page) - 1);
+    if (End <= First)
+        return;
+    void* const P = reinterpret_cast<void*>(First);
+    const size_t N = End - First;
+#if defined(MADV_POPULATE_WRITE)
+    // Advice only: an older kernel refuses it and the pages fault as before.
+    ::madvise(P, N, MADV_POPULATE_WRITE);
+#endif
+}
 
 #if defined(__x86_64__)
 bool HaveAVX2()
@@ -47,6 +81,49 @@ __attribute__((target("avx2"), always_inline)) inline __m256i Quotients(__m128i 
     return Q;
 }
 
+// The same quotient sixteen lanes at a time in 16-bit arithmetic, for ranges
+// of 256..21845: the offset a = sample - Min fits a lane, the high half of
+// a x floor(255 x 2^16 / Range) falls short of the quotient by at most two,
+// and the remainder, below 3 x Range, fits a lane too, so two steps put it
+// right. Checked against the division for every range and offset it serves.
+constexpr int32_t kNarrowLow = 256, kNarrowHigh = 21845;
+
+struct TNarrowLanes {
+    __m256i Min, M, H, R, K255;
+};
+
+__attribute__((target("avx2"), always_inline)) inline __m256i NarrowQuotients(__m256i V, const TNarrowLanes& L)
+{
+    const __m256i A = _mm256_sub_epi16(V, L.Min);
+    __m256i Q = _mm256_mulhi_epu16(A, L.M);
+    __m256i Rem = _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(A, L.K255), L.H), _mm256_mullo_epi16(Q, L.R));
+    __m256i Ge = _mm256_cmpeq_epi16(_mm256_max_epu16(Rem, L.R), Rem); // Rem >= R, unsigned
+    Q = _mm256_sub_epi16(Q, Ge);
+    Rem = _mm256_sub_epi16(Rem, _mm256_and_si256(Ge, L.R));
+    Ge = _mm256_cmpeq_epi16(_mm256_max_epu16(Rem, L.R), Rem);
+    return _mm256_sub_epi16(Q, Ge);
+}
+
+__attribute__((target("avx2"))) uint64_t Stretch16Narrow(const uint8_t* S, uint64_t Count, uint8_t* Out, int32_t Min,
+                                                       int32_t Range)
+{
+    TNarrowLanes L;
+    L.Min = _mm256_set1_epi16(static_cast<int16_t>(Min));
+    L.M = _mm256_set1_epi16(static_cast<int16_t>((255u << 16) / static_cast<uint32_t>(Range)));
+    L.H = _mm256_set1_epi16(static_cast<int16_t>(Range / 2));
+    L.R = _mm256_set1_epi16(static_cast<int16_t>(Range));
+    L.K255 = _mm256_set1_epi16(255);
+    uint64_t I = 0;
+    for (; I + 32 <= Count; I += 32) {
+        const __m256i Q0 = NarrowQuotients(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(S + I * 2)), L);
+        const __m256i Q1 = NarrowQuotients(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(S + I * 2 + 32)), L);
+        // The pack works per 128-bit half: put the quarters back in order.
+        const __m256i P = _mm256_permute4x64_epi64(_mm256_packus_epi16(Q0, Q1), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + I), P);
+    }
+    return I;
+}
+
 template <bool Signed>
 __attribute__((target("avx2"))) void Stretch16AVX2(const void* Src, uint64_t Count, uint8_t* Out, int32_t Min,
                                                      int32_t Range)
@@ -58,7 +135,7 @@ __attribute__((target("avx2"))) void Stretch16AVX2(const void* Src, uint64_t Cou
     L.D = _mm256_set1_epi32(2 * Range);
     L.Dm1 = _mm256_set1_epi32(2 * Range - 1);
     L.Inv = _mm256_set1_ps(1.0f / (2.0f * static_cast<float>(Range)));
-    uint64_t I = 0;
+    uint64_t I = Range >= kNarrowLow && Range <= kNarrowHigh ? Stretch16Narrow(S, Count, Out, Min, Range) : 0;
     for (; I + 16 <= Count; I += 16) {
         const __m256i V = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(S + I * 2));
         const __m256i Lo = Quotients<Signed>(_mm256_castsi256_si128(V), L);
@@ -200,24 +277,35 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
     const int Rows = Data.Rows, Columns = Data.Columns;
     const bool Swap = TS.BigEndian && Data.PixelData->VRString() == "OW";
     const int Shift = int(Data.BitsStored) - int(Data.HighBit) - 1;
-    // 64 KiB: large enough for the stream to read it straight in, small
-    // enough to come from the heap and stay in the cache.
-    const int BlockRows = std::max(1, 32768 / Columns);
+    // A frame of up to 1 MiB is read once and serves both passes. A larger
+    // one is read twice in blocks of 64 KiB: large enough for the stream to
+    // read them straight in, small enough to stay in the cache.
+    const bool Whole = uint64_t(Rows) * uint64_t(Columns) * 2 <= kWholeFrameBytes;
+    const int BlockRows = Whole ? std::max(Rows, 1) : std::max(1, 32768 / Columns);
     const size_t BlockSamples = size_t(BlockRows) * Columns;
-    auto Block = std::make_unique_for_overwrite<T[]>(BlockSamples);
+    // Kept by the thread from one render to the next: a new block is fresh
+    // pages whenever the heap has just been handed back, a fault per 4 KiB.
+    thread_local std::unique_ptr<uint16_t[]> Kept;
+    thread_local size_t KeptSamples = 0;
+    if (KeptSamples < BlockSamples) {
+        Kept.reset();
+        Kept = std::make_unique_for_overwrite<uint16_t[]>(BlockSamples);
+        KeptSamples = BlockSamples;
+    }
+    T* const Block = reinterpret_cast<T*>(Kept.get());
     TStream& Stream = *Data.PixelData->Stream;
 
     // Reads rows [Row, Row + Count) into Block as samples ready for use.
     const auto Load = [&](int Row, int Count) {
         const size_t Want = size_t(Count) * Columns * 2;
         Stream.Seek(Data.PixelData->ValueOffset + int64_t(Row) * Columns * 2);
-        const size_t Got = Stream.Read(Block.get(), Want);
-        std::memset(reinterpret_cast<uint8_t*>(Block.get()) + Got, 0, Want - Got);
+        const size_t Got = Stream.Read(Block, Want);
+        std::memset(reinterpret_cast<uint8_t*>(Block) + Got, 0, Want - Got);
         const size_t N = size_t(Count) * Columns;
         if (Swap)
-            extrout::SwapBytes16(Block.get(), Block.get(), N);
+            extrout::SwapBytes16(Block, Block, N);
         if (Shift > 0) {
-            auto* S = reinterpret_cast<uint16_t*>(Block.get());
+            auto* S = reinterpret_cast<uint16_t*>(Block);
             for (size_t I = 0; I < N; ++I)
                 S[I] = Shift >= 16 ? 0 : static_cast<uint16_t>(S[I] << Shift); // all bits gone
         }
@@ -234,7 +322,7 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
         for (int Row = 0; Row < Present; Row += BlockRows) {
             const size_t N = Load(Row, std::min(BlockRows, Present - Row));
             T Lo = 0, Hi = 0;
-            MinMax(Block.get(), N, Lo, Hi);
+            MinMax(Block, N, Lo, Hi);
             Min = Row == 0 ? Lo : std::min(Min, Lo);
             Max = Row == 0 ? Hi : std::max(Max, Hi);
         }
@@ -247,12 +335,15 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
             Lut = StretchTable(Min, Max);
         const uint8_t* Table = Lut.empty() ? nullptr : Lut.data();
         Out.SetSize(W, Rows, 8);
+        if (Present > 0)
+            MapPages(Out);
         MakeGreyColourTable(Out.ColourTable(), Data.Photometric);
         for (int Row = 0; Row < Present; Row += BlockRows) {
             const int Count = std::min(BlockRows, Present - Row);
-            Load(Row, Count);
+            if (!Whole)
+                Load(Row, Count);
             for (int R = 0; R < Count; ++R)
-                StretchSamples(Block.get() + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max, Table);
+                StretchSamples(Block + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max, Table);
         }
         const T Zero = 0;
         uint8_t Absent = 0;
@@ -284,6 +375,7 @@ void StretchRows(const uint16_t* Raw, int Width, int Height, int Components, TPh
         Lut = StretchTable(Min, Max);
     const uint8_t* Table = Lut.empty() ? nullptr : Lut.data();
     Out.SetSize(Width, Height, Components == 1 ? 8 : 24);
+    MapPages(Out);
     if (Components == 1)
         MakeGreyColourTable(Out.ColourTable(), Photometric);
     for (int R = 0; R < Height; ++R)

@@ -83,13 +83,13 @@ void BuildFastTable(const THuffmanTable& H, TFastTable& F)
         const uint64_t Bits = static_cast<uint64_t>(P) << (64 - kFastBits);
         int Category, Consumed;
         ResolveCode(H, Bits, Category, Consumed);
-        TFastEntry& E = F.E[P];
-        E = TFastEntry{0, 0, 0, 0};
+        F.Total[P] = F.CodeLen[P] = F.Extra[P] = F.Big[P] = 0;
         if (Consumed > kFastBits)
             continue;
-        E.CodeLen = static_cast<uint8_t>(Consumed);
-        E.Extra = static_cast<uint8_t>(Category >= 16 ? 0 : Category);
-        E.Big = Category >= 16;
+        F.CodeLen[P] = static_cast<uint8_t>(Consumed);
+        F.Extra[P] = static_cast<uint8_t>(Category >= 16 ? 0 : Category);
+        F.Total[P] = static_cast<uint8_t>(F.CodeLen[P] + F.Extra[P]);
+        F.Big[P] = Category >= 16;
     }
 }
 

@@ -17,16 +17,14 @@ namespace extrout::lossless {
 // Bits of the wide lookup: codes up to this long resolve in one step.
 constexpr int kFastBits = 12;
 
-struct TFastEntry {
-    uint8_t CodeLen; // code bits consumed; 0 when the code is longer
-    uint8_t Extra;   // extra bits that follow (the category, 0 for 0 and 16)
-    uint8_t Big;     // 1 for category 16: a difference of 32768
-    uint8_t Pad;
-};
-
+// One array per field: the total length is on the chain every sample waits
+// on, and a byte array indexed by the peeked bits is the shortest way to it.
 struct TFastTable {
     const THuffmanTable* Huff;
-    TFastEntry E[1 << kFastBits];
+    uint8_t Total[1 << kFastBits];   // code and extra bits consumed; 0 when the code is longer
+    uint8_t CodeLen[1 << kFastBits]; // code bits
+    uint8_t Extra[1 << kFastBits];   // extra bits that follow (the category, 0 for 0 and 16)
+    uint8_t Big[1 << kFastBits];     // 1 for category 16: a difference of 32768
 };
 
 struct TDiff {

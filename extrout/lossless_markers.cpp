@@ -8,13 +8,6 @@
 
 namespace extrout::lossless {
 
-TLosslessState::TLosslessState(const uint8_t* Source, size_t Offset, size_t Size) : Size(Size)
-{
-    // Padding lets the bit reader load whole words near the end.
-    Data.resize(Size + 32, 0);
-    std::memcpy(Data.data(), Source + Offset, Size);
-}
-
 void TLosslessState::ReadTable(THuffmanTable& T)
 {
     ReadMarkerByte(); // class and identifier: tables go by their order
@@ -122,18 +115,23 @@ bool TLosslessState::WalkHeaders()
     }
 }
 
-// Drops the stuffed zero after each 0xFF, in place, up to the end of image.
-// Restart markers stay in the data; their positions are noted.
+// Copies the stream from the end of the scan header on into the working
+// copy, dropping the stuffed zero after each 0xFF, up to the end of image;
+// restart markers stay in the data, their positions noted. The copy has the
+// layout of the stream compacted where it lies: what the compaction did not
+// reach keeps the stream's bytes, and 32 zeros follow so the bit reader can
+// load whole words near the end. One pass, and no page written twice.
 void TLosslessState::CompactEntropyData()
 {
-    uint8_t* D = Data.data();
+    Data = std::make_unique_for_overwrite<uint8_t[]>(Size + 32);
+    uint8_t* D = Data.get();
+    const uint8_t* Src = Source;
     size_t From = BytePos, To = BytePos;
     while (From < Size) {
-        // Plain bytes up to the next 0xFF move down as one block.
-        const void* F = std::memchr(D + From, 0xFF, Size - From);
-        const size_t Next = F == nullptr ? Size : static_cast<size_t>(static_cast<const uint8_t*>(F) - D);
-        if (To != From)
-            std::memmove(D + To, D + From, Next - From);
+        // Plain bytes up to the next 0xFF move as one block.
+        const void* F = std::memchr(Src + From, 0xFF, Size - From);
+        const size_t Next = F == nullptr ? Size : static_cast<size_t>(static_cast<const uint8_t*>(F) - Src);
+        std::memcpy(D + To, Src + From, Next - From);
         To += Next - From;
         From = Next;
         if (From >= Size)
@@ -141,7 +139,7 @@ void TLosslessState::CompactEntropyData()
         D[To++] = 0xFF;
         if (++From >= Size)
             break;
-        const uint8_t After = D[From];
+        const uint8_t After = Src[From];
         if (After == 0x00)
             ++From;
         else if (After == 0xD9)
@@ -149,6 +147,8 @@ void TLosslessState::CompactEntropyData()
         else if (After >= 0xD0 && After <= 0xD7)
             Restarts.push_back(To - 1);
     }
+    std::memcpy(D + To, Src + To, Size - To);
+    std::memset(D + Size, 0, 32);
 }
 
 } // namespace extrout::lossless

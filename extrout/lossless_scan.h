@@ -14,4 +14,8 @@ namespace extrout::lossless {
 // failing decode is cleared.
 bool DecodeScan(TLosslessState& S, uint8_t* Output, uint64_t Samples);
 
+// The same, built for processors with BMI2; DecodeScan calls it when the
+// processor has it.
+bool DecodeScanBmi2(TLosslessState& S, uint8_t* Output, uint64_t Samples);
+
 } // namespace extrout::lossless

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace extrout::lossless {
@@ -26,7 +27,8 @@ struct THuffmanTable {
 };
 
 struct TLosslessState {
-    std::vector<uint8_t> Data; // Size bytes of stream, then zero padding
+    const uint8_t* Source;         // the caller's stream, read by the marker walk
+    std::unique_ptr<uint8_t[]> Data; // the working copy from the scan on, then zero padding
     size_t Size = 0;
     size_t BytePos = 0;
     uint32_t P = 0, Y = 0, X = 0, Nf = 0;
@@ -36,14 +38,13 @@ struct TLosslessState {
     THuffmanTable Tables[5]; // 1..4 used; 0 takes tables past the fourth
     std::vector<size_t> Restarts; // positions of RSTm markers after compaction
 
-    // Copies Size bytes of Source + Offset into a padded working copy.
-    TLosslessState(const uint8_t* Source, size_t Offset, size_t Size);
+    TLosslessState(const uint8_t* Source, size_t Offset, size_t Size) : Source(Source + Offset), Size(Size) {}
 
     uint8_t ReadMarkerByte()
     {
         if (BytePos >= Size)
             throw EStop();
-        return Data[BytePos++];
+        return Source[BytePos++];
     }
     uint32_t ReadMarkerWord()
     {
@@ -54,7 +55,8 @@ struct TLosslessState {
     // Walks the markers up to the scan header; false when the walk ends
     // without a scan.
     bool WalkHeaders();
-    // Drops the stuffed zero after each 0xFF, in place, up to the end of image.
+    // Makes the working copy: the stream from the scan on with the stuffed
+    // zero after each 0xFF dropped, up to the end of image.
     void CompactEntropyData();
 
 private:

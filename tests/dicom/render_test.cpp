@@ -603,6 +603,8 @@ TEST(RenderHelpers, StretchIsExactForEveryRange)
         {0, 1, false}, {0, 2, false}, {5, 8, false}, {0, 255, false}, {0, 256, false}, {100, 4195, false},
         {1, 65535, false}, {0, 65535, false}, {12345, 54321, false}, {-1024, 3071, true}, {-32768, 32767, true},
         {-1000, 1000, true}, {-3, -1, true}, {-32768, -32767, true},
+        // The ends of the 16-bit lanes' ranges, and just past them.
+        {7, 262, false}, {7, 261, false}, {0, 21845, false}, {0, 21846, false}, {-20000, 1845, true},
     };
     std::mt19937 Rng(3);
     for (const auto& R : Ranges) {
