@@ -8,6 +8,11 @@ if(TARGET speech)
   target_link_libraries(speech_text_tests PRIVATE speech GTest::gtest_main)
   gtest_discover_tests(speech_text_tests TEST_PREFIX "speech.text." DISCOVERY_TIMEOUT 30)
 
+  # Written and spoken forms of clinical text, without Qt.
+  add_executable(speech_textforms_tests ${SPEECH_TEST_DIR}/textforms_test.cpp)
+  target_link_libraries(speech_textforms_tests PRIVATE textforms GTest::gtest_main)
+  gtest_discover_tests(speech_textforms_tests TEST_PREFIX "speech.forms." DISCOVERY_TIMEOUT 30)
+
   # Learning the user's language: pronunciations, reading and normalising text.
   add_executable(speech_learn_tests ${SPEECH_TEST_DIR}/learn_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
   target_include_directories(speech_learn_tests PRIVATE ${VARNELO_TEST_COMMON})
