@@ -37,8 +37,8 @@ inline constexpr size_t kMaxSentenceWords = 100;
 // something other than its letters ("3.2", "cm", "C5-C6", "s/p") replaced by
 // its words, everything else kept as written for the voice's phrasing.
 // Code point k of `text` stands for written code points [begin[k], end[k]):
-// all of a replaced run's words point at that run, a kept character at
-// itself.
+// all the words of a replaced run point at the whole run (its punctuation
+// around it aside), a kept character at itself.
 struct TReadAloud {
   std::u32string text;
   std::vector<int> begin, end;

@@ -106,7 +106,6 @@ private:
     chunk.erase(0, b);
     at += int(b);
     if (chunk.empty()) return;
-    const int end = at + int(chunk.size());
     // Abbreviations whose full stop belongs to them.
     const std::string whole = ToUtf8(chunk);
     for (const std::string& d : forms.dotted)
@@ -130,7 +129,6 @@ private:
     TChars core = chunk.substr(0, e);
     if (!core.empty() && core.back() == '/' && !forms.abbreviations.count(ToUtf8(core))) core.pop_back();
     if (!core.empty()) Core(core, at);
-    (void)end;
     if (ends) EndSentence();
   }
 
@@ -308,11 +306,13 @@ TReadAloud ReadAloud(std::u32string_view written) {
     int first = ce, last = cb;
     for (const auto* s : said) first = std::min(first, s->begin), last = std::max(last, s->end);
     keep(cb, std::max(cb, first));
+    // Every word of the run stands for the whole run: "3.2" is selected
+    // while "three point two" is said.
     for (size_t k = 0; k < said.size(); ++k) {
       if (k > 0) {
         out.text += U' ';
-        out.begin.push_back(said[k - 1]->begin);
-        out.end.push_back(said[k - 1]->end);
+        out.begin.push_back(first);
+        out.end.push_back(last);
       }
       // Letters said as written keep their case ("C" of "C5" stays a capital).
       const TChars source(written.substr(size_t(said[k]->begin), size_t(said[k]->end - said[k]->begin)));
@@ -321,8 +321,8 @@ TReadAloud ReadAloud(std::u32string_view written) {
       const TChars word = FromUtf8(said[k]->word);
       for (char32_t c : lowered == word ? source : word) {
         out.text += c;
-        out.begin.push_back(said[k]->begin);
-        out.end.push_back(said[k]->end);
+        out.begin.push_back(first);
+        out.end.push_back(last);
       }
     }
     keep(std::min(ce, std::max(last, cb)), ce);

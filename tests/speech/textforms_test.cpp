@@ -169,8 +169,8 @@ TEST(TextForms, ReadAloudKeepsTheRestAsWrittenAndPointsAtTheWrittenCharacters) {
   EXPECT_EQ(source("by"), "x");
   EXPECT_EQ(source("centimeters"), "cm");
   EXPECT_EQ(source("nodule"), "n");
-  EXPECT_EQ(source("five"), "5");
-  EXPECT_EQ(source("six"), "6");
+  EXPECT_EQ(source("five"), "C5-C6");
+  EXPECT_EQ(source("six"), "C5-C6");
 }
 
 // Odd input neither crashes nor points outside the text, and what the voice
