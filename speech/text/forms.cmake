@@ -27,6 +27,10 @@ if(NOT _forms_old STREQUAL _forms_new)
 endif()
 # An edited list configures again.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_forms_lists})
-file(GLOB VARNELO_TEXT_FORMS_SOURCES ${_forms_dir}/*.cpp ${_forms_dir}/*.h)
+set(VARNELO_TEXT_FORMS_SOURCES)
+foreach(_f clinicalforms.h formsdata.h formsdata.cpp spokennumbers.h spokennumbers.cpp spokenform.cpp writtenform.cpp
+           utf8.cpp)
+  list(APPEND VARNELO_TEXT_FORMS_SOURCES ${_forms_dir}/${_f})
+endforeach()
 list(APPEND VARNELO_TEXT_FORMS_SOURCES ${_forms_out})
 set(VARNELO_TEXT_FORMS_INCLUDE ${_forms_dir})
