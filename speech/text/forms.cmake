@@ -28,7 +28,7 @@ endif()
 # An edited list configures again.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_forms_lists})
 set(VARNELO_TEXT_FORMS_SOURCES)
-foreach(_f clinicalforms.h formsdata.h formsdata.cpp spokennumbers.h spokennumbers.cpp spokenform.cpp writtenform.cpp
+foreach(_f clinicalforms.h formsdata.h formsdata.cpp numberwords.h numberwords.cpp spokenform.cpp writtenform.cpp
            utf8.cpp)
   list(APPEND VARNELO_TEXT_FORMS_SOURCES ${_forms_dir}/${_f})
 endforeach()

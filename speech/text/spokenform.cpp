@@ -2,7 +2,7 @@
 // and what read-back gives the voice.
 #include "clinicalforms.h"
 #include "formsdata.h"
-#include "spokennumbers.h"
+#include "numberwords.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Spoken words to written text: dictation's display text.
 #include "clinicalforms.h"
 #include "formsdata.h"
-#include "spokennumbers.h"
+#include "numberwords.h"
 
 #include <algorithm>
 #include <optional>

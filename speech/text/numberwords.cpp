@@ -1,4 +1,4 @@
-#include "spokennumbers.h"
+#include "numberwords.h"
 
 #include "clinicalforms.h"
 
