@@ -133,8 +133,14 @@ private:
   }
 
   void Core(const TChars& core, int at) {
-    if (std::string said = Lookup(Forms().abbreviations, ToUtf8(core)); !said.empty())
+    const std::string whole = ToUtf8(core);
+    if (std::string said = Lookup(Forms().abbreviations, whole); !said.empty())
       return Emit(said, at, at + int(core.size()));
+    // A unit with a hyphen of its own ("mGy-cm") after a number.
+    if (const auto unit = Forms().unitByWritten.find(whole); unit != Forms().unitByWritten.end() && lastNumber) {
+      for (const auto& w : lastWasOne ? unit->second->one : unit->second->many) Emit(w, at, at + int(core.size()));
+      return;
+    }
     // Hyphens join parts said one after another; between two numbers they
     // are a range.
     std::vector<std::pair<TChars, int>> parts;  // with their offsets
