@@ -61,6 +61,7 @@ TFormsData Load() {
     u.per = has("per");
     u.read = !has("write") && u.written != "-";
     u.tight = has("tight");
+    u.adjective = has("adj");
     d.units.push_back(std::move(u));
   }
   for (const TUnit& u : d.units)
@@ -76,6 +77,7 @@ TFormsData Load() {
                    [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
   for (const auto& row : FormsRows("numbered")) d.numbered.insert(Lower(row[0]));
   for (const auto& row : FormsRows("months")) d.months.insert(Lower(row[0]));
+  for (const auto& row : FormsRows("plural")) d.keepPlural.insert(Lower(row[0]));
   for (const auto& row : FormsRows("punctuation")) {
     if (row.size() < 2) throw std::logic_error("punctuation: a row needs the symbol and its words");
     d.punctuation.push_back(TPunctuation{row[0], SplitWords(row[1]), row.size() > 2 && row[2] == "end"});

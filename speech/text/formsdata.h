@@ -27,6 +27,7 @@ struct TUnit {
   bool free = false;    // read without a number too
   bool per = false;     // written from speech only after "per"
   bool tight = false;   // no blank after the number
+  bool adjective = false;  // said in the singular before a noun ("a 3 cm nodule")
 };
 
 struct TPunctuation {
@@ -42,6 +43,7 @@ struct TFormsData {
   std::vector<std::string> dotted;                     // abbreviations that own their full stop
   std::vector<std::pair<TWords, std::string>> capitals;  // spoken words -> written, longest first
   std::set<std::string> numbered, months;
+  std::set<std::string> keepPlural;  // words after a unit that are no noun it describes
   std::vector<TPunctuation> punctuation;
 };
 

@@ -47,35 +47,56 @@ public:
   std::vector<std::pair<int, int>> chunks;  // every run between blanks, as found
 
   void Text(std::u32string_view text) {
-    TChars chunk;
-    int start = 0;
-    const auto flush = [&](int end) {
-      if (chunk.empty()) return;
-      chunks.emplace_back(start, end);
-      Chunk(chunk, start);
-      chunk.clear();
+    // The runs between blanks first, so that a unit knows the word after it.
+    struct TRun {
+      int begin, end;
+      bool lineAfter;
+    };
+    std::vector<TRun> runs;
+    int start = -1;
+    const auto flush = [&](int end, bool line) {
+      if (start >= 0) runs.push_back(TRun{start, end, line});
+      else if (line && !runs.empty()) runs.back().lineAfter = true;
+      start = -1;
     };
     for (int i = 0; i < int(text.size()); ++i) {
       const char32_t c = Plain(text[size_t(i)]);
       if (IsSpace(c) || c == 0xFFFD || c < 0x20) {
-        flush(i);
         // A line is a sentence at most: reports and lists come a line each,
         // often without a full stop.
-        if (c == '\n' || c == 0x2028 || c == 0x2029) EndSentence();
+        flush(i, c == '\n' || c == 0x2028 || c == 0x2029);
         continue;
       }
-      if (chunk.empty()) start = i;
-      chunk += Lower(c);
+      if (start < 0) start = i;
       // An unbroken run is no word: cut it (bounds the work per chunk).
-      if (chunk.size() > 256) flush(i + 1);
+      if (i + 1 - start > 256) flush(i + 1, false);
     }
-    flush(int(text.size()));
+    flush(int(text.size()), false);
+    for (size_t k = 0; k < runs.size(); ++k) {
+      TChars chunk;
+      for (int i = runs[k].begin; i < runs[k].end; ++i) chunk += Lower(Plain(text[size_t(i)]));
+      nextWord.clear();
+      if (k + 1 < runs.size() && !runs[k].lineAfter)
+        for (int i = runs[k + 1].begin; i < runs[k + 1].end && IsLetter(Plain(text[size_t(i)])); ++i)
+          nextWord += Lower(Plain(text[size_t(i)]));
+      chunks.emplace_back(runs[k].begin, runs[k].end);
+      Chunk(chunk, runs[k].begin);
+      if (runs[k].lineAfter) EndSentence();
+    }
     EndSentence();
   }
 
 private:
   TSpokenSentence current;
   bool lastNumber = false, lastWasOne = false;
+  TChars nextWord;  // the letters the next run starts with, in its sentence
+  int coreEnd = 0;  // where the current run's words end, punctuation aside
+
+  // A unit before a noun is said as an adjective, in the singular: "a 3 cm
+  // nodule" is "a three centimeter nodule", "3 cm in size" keeps its plural.
+  bool Adjective(const TUnit& u, int end) const {
+    return u.adjective && end == coreEnd && !nextWord.empty() && !Forms().keepPlural.count(ToUtf8(nextWord));
+  }
 
   void EndSentence() {
     if (!current.empty()) sentences.push_back(std::move(current));
@@ -128,6 +149,7 @@ private:
     // "w/" keeps its slash.
     TChars core = chunk.substr(0, e);
     if (!core.empty() && core.back() == '/' && !forms.abbreviations.count(ToUtf8(core))) core.pop_back();
+    coreEnd = e == chunk.size() ? at + int(core.size()) : -1;
     if (!core.empty()) Core(core, at);
     if (ends) EndSentence();
   }
@@ -138,7 +160,9 @@ private:
       return Emit(said, at, at + int(core.size()));
     // A unit with a hyphen of its own ("mGy-cm") after a number.
     if (const auto unit = Forms().unitByWritten.find(whole); unit != Forms().unitByWritten.end() && lastNumber) {
-      for (const auto& w : lastWasOne ? unit->second->one : unit->second->many) Emit(w, at, at + int(core.size()));
+      const int end = at + int(core.size());
+      for (const auto& w : lastWasOne || Adjective(*unit->second, end) ? unit->second->one : unit->second->many)
+        Emit(w, at, end);
       return;
     }
     // Hyphens join parts said one after another; between two numbers they
@@ -234,7 +258,8 @@ private:
         }
         const auto unit = forms.unitByWritten.find(word);
         if (unit != forms.unitByWritten.end() && (numberBefore || unit->second->free)) {
-          const TWords& said = numberBefore && one ? unit->second->one : unit->second->many;
+          const TWords& said =
+              numberBefore && (one || Adjective(*unit->second, end)) ? unit->second->one : unit->second->many;
           for (const auto& w : said) Emit(w, begin, end);
           continue;
         }

@@ -147,7 +147,9 @@ TEST(TextForms, EveryUnitOfTheListRoundTrips) {
 TEST(TextForms, ReadAloudKeepsTheRestAsWrittenAndPointsAtTheWrittenCharacters) {
   struct Case { const char* written; const char* spoken; };
   const Case cases[] = {
-      {"A 3.2 x 2.1 cm nodule.", "A three point two by two point one centimeters nodule."},
+      {"A 3.2 x 2.1 cm nodule.", "A three point two by two point one centimeter nodule."},
+      {"measures 3 cm in diameter; 2 cm.", "measures three centimeters in diameter; two centimeters."},
+      {"a 20 mg dose, 20 mg of it", "a twenty milligram dose, twenty milligrams of it"},
       {"Narrowing at C5-C6, see CT.", "Narrowing at C five C six, see CT."},
       {"s/p CABG (2019)", "status post CABG (twenty nineteen)"},
       {"No acute fracture!\r\nStable.", "No acute fracture!\r\nStable."},
@@ -167,7 +169,7 @@ TEST(TextForms, ReadAloudKeepsTheRestAsWrittenAndPointsAtTheWrittenCharacters) {
   EXPECT_EQ(source("three"), "3.2");
   EXPECT_EQ(source("point two"), "3.2");
   EXPECT_EQ(source("by"), "x");
-  EXPECT_EQ(source("centimeters"), "cm");
+  EXPECT_EQ(source("centimeter"), "cm");
   EXPECT_EQ(source("nodule"), "n");
   EXPECT_EQ(source("five"), "C5-C6");
   EXPECT_EQ(source("six"), "C5-C6");
