@@ -68,7 +68,10 @@ private:
   std::vector<TPiece> out;
   bool numbered = false;  // the last word asks for digits ("series", "image")
 
-  std::string At(size_t i) const { return i < w.size() ? w[i] : std::string(); }
+  const std::string& At(size_t i) const {
+    static const std::string none;
+    return i < w.size() ? w[i] : none;
+  }
 
   void Put(std::string text) { out.push_back(TPiece{std::move(text), false}); }
 
