@@ -1,4 +1,6 @@
-// The main window: browse, preview, header summary, comment, save.
+// The main window: browse, preview, header summary, comment, save. One class
+// over several units: Unit1 (construction, look, links, keys, resize rule),
+// Unit1Browse, Unit1Comment and Unit1Speech.
 #pragma once
 
 #include <QElapsedTimer>
@@ -149,6 +151,8 @@ protected:
     void showEvent(QShowEvent* Event) override;
 
 private:
+    // A file name as the C library takes it, in the local 8-bit encoding.
+    static std::string LocalName(const QString& Name);
     void SetStatusText(const QString& Text);
     void BindListChange();
     void UnbindListChange();

@@ -1,9 +1,10 @@
 // Text values in the data set's own character set, Specific Character Set
 // (0008,0005), to and from UTF-8. The character mappings come from the C
-// library's iconv; this file only knows which DICOM term means which
-// character set and how the code extensions of ISO 2022 switch between them.
+// library's iconv; ours are only which DICOM term means which character set
+// and how the code extensions of ISO 2022 switch between them.
 #pragma once
 
+#include "charset_utf8.h"
 #include "loader.h"
 
 #include <cstdint>
@@ -73,10 +74,6 @@ private:
 
     bool EncodeImpl(const std::string& Text, TTextKind Kind, std::string& Out, bool Lossy) const;
 };
-
-// Splits UTF-8 into code points; false when it is not valid UTF-8.
-bool DecodeUTF8(const std::string& Text, std::vector<uint32_t>& Out);
-void AppendUTF8(std::string& Out, uint32_t CodePoint);
 
 // Bytes in the named iconv codeset to UTF-8, "?" for what does not convert.
 std::string TextToUTF8(const std::string& Bytes, const std::string& Codeset);

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "myabout_donation.h"
 #include "orvolib.h"
 
 class QLabel;
@@ -108,21 +109,3 @@ class TTMyAbout : public QDialog {
   bool FDoubleBuffered = false;
   int FAlpha = 255;
 };
-
-// Form-URL encoding of the donation item, byte by byte of its Windows-1252
-// form: letters, digits, "@*._-$!'()" stay, a blank becomes "+", every other
-// byte "%" and two lower-case hex digits.
-QString DonationUrlEncode(const QString& item);
-
-// The POST body: "cmd=<command>&hosted_button_id=<id>&item_name=<encoded>".
-QString DonationBody(const QString& item);
-
-// Writes the temporary local page that posts the donation form to the
-// donation address on load (new window target "_blank") and returns its path;
-// empty on failure.
-QString WriteDonationPage(const QString& item);
-
-// The donation service's address and form values.
-extern const char* const DonationAddress;
-extern const char* const DonationCommand;
-extern const char* const DonationButtonId;

@@ -1,8 +1,7 @@
 #include "recoengine.h"
 
-#include "learn.h"
+#include "audioinput.h"
 #include "spsettings.h"
-#include "usertraining.h"
 
 #include <pocketsphinx.h>
 #include <sphinxbase/feat.h>
@@ -11,12 +10,8 @@
 
 #include <type_traits>
 static_assert(std::is_same_v<mfcc_t, float>, "sphinxbase built with floating-point features");
-#include <pulse/pulseaudio.h>
 
-#include <QAudioSource>
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QThread>
@@ -60,161 +55,6 @@ double CpuSeconds() {
   return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 }  // namespace
-
-QString ShippedSpeechModelFolder() {
-  // Installed: <prefix>/bin/varnelo and <prefix>/share/varnelo/speech. The
-  // build tree keeps the same shape (build/app/varnelo, build/share/...).
-  const QString app = QCoreApplication::applicationDirPath();
-  for (const QString& rel : {QStringLiteral("/../share/varnelo/speech"), QStringLiteral("/../../share/varnelo/speech")}) {
-    const QString dir = QDir::cleanPath(app + rel);
-    if (QFileInfo(dir + "/radiology.lm.bin").isFile()) return dir;
-  }
-  return QStringLiteral(VARNELO_SPEECH_MODEL_INSTALLED_DIR);
-}
-
-TRecoModel GeneralRecoModel() {
-  const QString base = QStringLiteral(VARNELO_SPHINX_MODELDIR "/en-us");
-  TRecoModel m;
-  m.acousticModel = base + "/en-us";
-  m.dictionary = base + "/cmudict-en-us.dict";
-  m.languageModel = base + "/en-us.lm.bin";
-  return m;
-}
-
-TRecoModel ShippedRecoModel() {
-  const QString dir = ShippedSpeechModelFolder();
-  TRecoModel m = GeneralRecoModel();
-  m.dictionary = dir + "/radiology.dict";
-  m.languageModel = dir + "/radiology.lm.bin";
-  return m;
-}
-
-TRecoModel RecoModelFromSettings() {
-  auto s = OpenSpeechSettings();
-  const TRecoModel def = ShippedRecoModel();
-  TRecoModel m;
-  m.acousticModel = s->value(kModelFolder, def.acousticModel).toString();
-  const QString trained = TrainedModelFor(m.acousticModel);
-  if (!trained.isEmpty()) m.acousticModel = trained, m.trained = true;
-  m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
-  m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
-  m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
-  // The user's learned language, mixed with that model (see learn.h).
-  const QString learned = LearnedModelFor(m.languageModel, m.dictionary);
-  if (!learned.isEmpty()) {
-    m.languageModel = learned + "/learned.lm.bin";
-    m.dictionary = learned + "/learned.dict";
-    m.learned = true;
-  }
-  return m;
-}
-
-QByteArray ServerDefaultSource() {
-  // Qt's default input is not the sound server's: ask the server.
-  struct TQuery {
-    QByteArray name;
-    bool done = false;
-  } q;
-  pa_mainloop* loop = pa_mainloop_new();
-  if (!loop) return {};
-  pa_context* ctx = pa_context_new(pa_mainloop_get_api(loop), "varnelo-speech");
-  if (ctx && pa_context_connect(ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-    pa_operation* op = nullptr;
-    // At most two seconds for a server that does not answer. The bound is
-    // time, not loop turns: the handshake may take any number of turns.
-    QElapsedTimer clock;
-    clock.start();
-    while (!q.done && clock.elapsed() < 2000) {
-      if (pa_mainloop_prepare(loop, 100000) < 0 || pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0)
-        break;
-      const pa_context_state_t st = pa_context_get_state(ctx);
-      if (!PA_CONTEXT_IS_GOOD(st)) break;
-      if (st == PA_CONTEXT_READY && !op)
-        op = pa_context_get_server_info(ctx, [](pa_context*, const pa_server_info* info, void* user) {
-          auto* r = static_cast<TQuery*>(user);
-          if (info && info->default_source_name) r->name = info->default_source_name;
-          r->done = true;
-        }, &q);
-    }
-    if (op) pa_operation_unref(op);
-    pa_context_disconnect(ctx);
-  }
-  if (ctx) pa_context_unref(ctx);
-  pa_mainloop_free(loop);
-  return q.name;
-}
-
-QAudioDevice RecoInputDevice() {
-  const QByteArray wanted = OpenSpeechSettings()->value(kInputDevice).toByteArray();
-  const auto inputs = QMediaDevices::audioInputs();
-  for (const auto& d : inputs)
-    if (!wanted.isEmpty() && d.id() == wanted) return d;
-  const QByteArray server = ServerDefaultSource();
-  for (const auto& d : inputs)
-    if (!server.isEmpty() && d.id() == server) return d;
-  const QAudioDevice def = QMediaDevices::defaultAudioInput();
-  if (!def.isNull()) return def;
-  return inputs.isEmpty() ? QAudioDevice() : inputs.front();
-}
-
-// The microphone: a QAudioSource on the input thread, handing its samples to
-// the decoder with the service's input volume applied.
-class TRecoInput : public QObject {
-public:
-  explicit TRecoInput(TSpRecoEngine* engine) : FEngine(engine) {}
-
-  QString Start() {
-    Stop();
-    const QAudioDevice device = RecoInputDevice();
-    if (device.isNull()) return QStringLiteral("No audio input device is available");
-    QAudioFormat format;
-    format.setSampleRate(kRate);
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Int16);
-    FGain = std::clamp(OpenSpeechSettings()->value(kInputVolume, 50).toInt(), 0, 100) / 50.0;
-    FSource = new QAudioSource(device, format, this);
-    FSource->setBufferSize(format.bytesForDuration(50000));
-    FDevice = FSource->start();
-    if (!FDevice || FSource->error() != QAudio::NoError || FSource->state() == QAudio::StoppedState) {
-      Stop();
-      return QStringLiteral("The audio input could not be opened");
-    }
-    connect(FDevice, &QIODevice::readyRead, this, [this] { Read(); });
-    return QString();
-  }
-
-  void Stop() {
-    if (FSource) {
-      if (FDevice) Read();
-      FSource->stop();
-      delete FSource;
-    }
-    FSource = nullptr;
-    FDevice = nullptr;
-  }
-
-private:
-  void Read() {
-    const QByteArray data = FDevice->readAll();
-    const int n = int(data.size() / 2);
-    if (n <= 0) return;
-    std::vector<short> samples(n);
-    const auto* in = reinterpret_cast<const short*>(data.constData());
-    int peak = 0;
-    for (int i = 0; i < n; ++i) {
-      const int v = std::clamp(int(std::lround(in[i] * FGain)), -32768, 32767);
-      samples[i] = short(v);
-      peak = std::max(peak, std::abs(v));
-    }
-    FEngine->Feed(samples.data(), n);
-    emit FEngine->Level(peak * 100 / 32768);
-  }
-
-  TSpRecoEngine* FEngine;
-  QAudioSource* FSource = nullptr;
-  QIODevice* FDevice = nullptr;
-  double FGain = 1.0;
-};
 
 TSpRecoEngine::TSpRecoEngine() { FLoaded = FLoadedPromise.get_future().share(); }
 
@@ -262,7 +102,10 @@ void TSpRecoEngine::Connect() {
   Post([this, m] { Load(m); });
   FInputThread = std::make_unique<QThread>();
   FInputThread->setObjectName(QStringLiteral("speech-input"));
-  FInput = new TRecoInput(this);
+  FInput = new TRecoInput([this](const short* samples, int count, int level) {
+    Feed(samples, count);
+    emit Level(level);
+  });
   FInput->moveToThread(FInputThread.get());
   FInputThread->start();
   FConnected = true;

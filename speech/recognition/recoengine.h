@@ -2,9 +2,9 @@
 // worker thread, fed by a QAudioSource on a thread of its own.
 #pragma once
 
+#include "recomodel.h"
 #include "spcommon.h"
 
-#include <QAudioDevice>
 #include <QMap>
 #include <QObject>
 #include <QStringList>
@@ -21,30 +21,6 @@ class QAudioSource;
 class QIODevice;
 class QThread;
 struct ps_decoder_s;
-
-struct TRecoModel {
-  QString acousticModel, dictionary, languageModel;
-  int sensitivity = 50;  // 0..100
-  // The acoustic model is the user's trained one (see usertraining.h).
-  bool trained = false;
-  // The language model and dictionary are the user's learned ones (learn.h).
-  bool learned = false;
-  // Decoder flags over the service's own choices, without the leading dash
-  // ("lw" = "9"): for measuring settings, not for users.
-  QMap<QString, QString> decoder;
-};
-// With the user's trained acoustic model where there is one.
-TRecoModel RecoModelFromSettings();
-// Where the shipped dictation model lives (the radiology language model and
-// its dictionary), beside the program: <prefix>/share/varnelo/speech.
-QString ShippedSpeechModelFolder();
-TRecoModel ShippedRecoModel();   // the radiology model
-TRecoModel GeneralRecoModel();   // the acoustic model's own general English model
-// The input device the settings name, else the system's default, else the
-// first one listed; a null device when there is none.
-QAudioDevice RecoInputDevice();
-// The sound server's default source name, empty without a server.
-QByteArray ServerDefaultSource();
 
 class TRecoInput;
 

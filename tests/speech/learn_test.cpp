@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -123,6 +124,36 @@ TEST(LearnText, NumbersInWords) {
                         {1000001, "one million one"}, {999999999999ULL, "nine hundred ninety nine billion nine hundred ninety nine million nine hundred ninety nine thousand nine hundred ninety nine"},
                         {1000000000000ULL, "one zero zero zero zero zero zero zero zero zero zero zero zero"}};
   for (const auto& c : cases) EXPECT_EQ(learn::NumberWords(c.n), c.words) << c.n;
+}
+
+// The word lists are data files: each line has its fields, no key is listed
+// twice (a second one would be dropped unseen), and every unit is read as
+// the list says after one and after two.
+TEST(LearnText, WordListsAreWellFormedAndUsed) {
+  struct List { const char* file; size_t fields; };
+  const List lists[] = {{"units.tsv", 3}, {"free-units.tsv", 2}, {"abbreviations.tsv", 2}, {"dotted.txt", 1}};
+  std::vector<std::vector<std::string>> units;
+  for (const auto& l : lists) {
+    std::ifstream in(std::string(VARNELO_SPEECH_TEXT_DATA) + "/" + l.file);
+    ASSERT_TRUE(in) << l.file;
+    std::set<std::string> keys;
+    int lines = 0;
+    for (std::string line; std::getline(in, line); ++lines) {
+      std::vector<std::string> fields;
+      std::istringstream f(line);
+      for (std::string x; std::getline(f, x, '\t');) fields.push_back(x);
+      ASSERT_EQ(fields.size(), l.fields) << l.file << ": " << line;
+      for (const auto& x : fields) EXPECT_FALSE(x.empty()) << l.file << ": " << line;
+      EXPECT_TRUE(keys.insert(fields[0]).second) << l.file << " lists twice: " << fields[0];
+      if (l.fields == 3) units.push_back(fields);
+    }
+    EXPECT_GT(lines, 0) << l.file;
+  }
+  ASSERT_FALSE(units.empty());
+  for (const auto& u : units) {
+    EXPECT_EQ(Joined(learn::NormaliseText("1 " + u[0])), "one " + u[1]) << u[0];
+    EXPECT_EQ(Joined(learn::NormaliseText("2 " + u[0])), "two " + u[2]) << u[0];
+  }
 }
 
 TEST(LearnText, LongTextIsCutIntoBoundedSentences) {

@@ -1,5 +1,6 @@
 // Dictation end to end: synthesised speech is written into the private
 // server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
+#include "audioinput.h"
 #include "learn.h"
 #include "learndialog.h"
 #include "recoengine.h"

@@ -8,6 +8,8 @@
 // leaves the previous model in use.
 #pragma once
 
+#include "learnedmodel.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,12 +35,6 @@ struct TLearnResult {
   TLearnStatus status;        // after the learn
 };
 
-// The folder of the learned text and model: "learned" beside the settings.
-QString LearnedFolder();
-// The learned model's folder (holding learned.lm.bin and learned.dict) for
-// this base language model and dictionary; empty when there is none or it
-// was built from others.
-QString LearnedModelFor(const QString& languageModel, const QString& dictionary);
 TLearnStatus LearnedStatus();
 // Forgets everything learned: the shipped model is used again.
 void ForgetLearned();

@@ -11,8 +11,11 @@
 // failed or cancelled training leaves the previous model in use.
 #pragma once
 
-#include "recoengine.h"
+#include "keptrecordings.h"
+#include "recomodel.h"
 #include "spcommon.h"
+#include "trainedmodel.h"
+#include "trainingprompts.h"
 
 #include <QObject>
 #include <QString>
@@ -25,40 +28,6 @@
 
 class QProcess;
 class QTemporaryDir;
-
-// The sentences the user reads, as shipped with the dictation model.
-// Throws ESpeechError when they are missing.
-QStringList TrainingPrompts();
-// Further sentences offered once those are read: more speech, a better
-// adaptation.
-QStringList MoreTrainingPrompts();
-// Where the trained model lives: "trained" beside the service's settings.
-QString TrainedModelFolder();
-// The trained model to use with this acoustic model, empty when there is
-// none (or it was adapted from another one).
-QString TrainedModelFor(const QString& acousticModel);
-// Removes the trained model; the shipped one is used again.
-void RemoveTrainedModel();
-
-// The recordings of finished trainings, kept with their prompts beside the
-// trained model so that a later training can use them again: WAV files and
-// an index of "FILE<tab>PROMPT" lines, the only thing that makes a file kept.
-QString KeptRecordingsFolder();
-struct TKeptRecordings {
-  QStringList prompts;
-  std::vector<std::vector<short>> recordings;
-  QStringList problems;  // one message for each kept entry left out
-};
-// Every kept recording that can be read; broken or missing ones are left out
-// and named in problems. Never throws.
-TKeptRecordings LoadKeptRecordings();
-// How many recordings the index lists (without reading them).
-int KeptRecordingCount();
-// Moves the WAV files (on the same file system) into the folder and adds
-// them to the index in one atomic replace. Throws ESpeechError; on failure
-// nothing is added.
-void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles);
-void RemoveKeptRecordings();
 
 // What a training takes besides the recordings given to it.
 struct TTrainingSet {

@@ -4,14 +4,14 @@
 // Plain C++ without Qt, so that the fuzzer drives exactly this code.
 #pragma once
 
+#include "textchars.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace learn {
-
-using TSentence = std::vector<std::string>;
 
 // True for bytes that are no text: NUL bytes, or more than a few control
 // characters other than blanks and line ends.

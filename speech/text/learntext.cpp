@@ -1,5 +1,8 @@
 #include "learntext.h"
 
+#include "spokennumbers.h"
+#include "textchars.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -8,209 +11,67 @@
 namespace learn {
 namespace {
 
-using TChars = std::u32string;
+// The word lists are data files (text/data), compiled in: one entry a line,
+// fields separated by tabs.
+constexpr std::string_view kUnitsData =
+#include "units.tsv.inc"
+    ;
+constexpr std::string_view kFreeUnitsData =
+#include "free-units.tsv.inc"
+    ;
+constexpr std::string_view kAbbreviationsData =
+#include "abbreviations.tsv.inc"
+    ;
+constexpr std::string_view kDottedData =
+#include "dotted.txt.inc"
+    ;
 
-// Windows-1252's 0x80..0x9F; the undefined ones keep their C1 number.
-constexpr char32_t kCp1252High[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                      0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
-void PutUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
+// The non-empty lines of a list, each split at its tabs.
+std::vector<std::vector<std::string>> Entries(std::string_view data) {
+  std::vector<std::vector<std::string>> out;
+  while (!data.empty()) {
+    const size_t end = std::min(data.find('\n'), data.size());
+    std::string_view line = data.substr(0, end);
+    data.remove_prefix(std::min(end + 1, data.size()));
+    if (line.empty()) continue;
+    std::vector<std::string> fields;
+    for (size_t tab; (tab = line.find('\t')) != std::string_view::npos; line.remove_prefix(tab + 1))
+      fields.emplace_back(line.substr(0, tab));
+    fields.emplace_back(line);
+    out.push_back(std::move(fields));
   }
+  return out;
 }
 
-// One code point at bytes[i], advancing i; U+FFFD for an invalid sequence
-// (and false), one byte consumed.
-bool NextUtf8(std::string_view s, size_t& i, char32_t& c) {
-  const unsigned char b = static_cast<unsigned char>(s[i]);
-  int len = 0;
-  char32_t min = 0;
-  if (b < 0x80) {
-    c = b;
-    ++i;
-    return true;
-  } else if ((b & 0xE0) == 0xC0) {
-    len = 2, c = b & 0x1F, min = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    len = 3, c = b & 0x0F, min = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    len = 4, c = b & 0x07, min = 0x10000;
-  } else {
-    c = 0xFFFD;
-    ++i;
-    return false;
-  }
-  if (i + len > s.size()) {
-    c = 0xFFFD;
-    ++i;
-    return false;
-  }
-  for (int k = 1; k < len; ++k) {
-    const unsigned char t = static_cast<unsigned char>(s[i + k]);
-    if ((t & 0xC0) != 0x80) {
-      c = 0xFFFD;
-      ++i;
-      return false;
-    }
-    c = (c << 6) | (t & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    c = 0xFFFD;
-    ++i;
-    return false;
-  }
-  i += len;
-  return true;
-}
-
-bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char32_t c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
-}
-bool IsAlnum(char32_t c) { return IsDigit(c) || IsLetter(c); }
-bool IsSpace(char32_t c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v' || c == 0xA0 ||
-         (c >= 0x2000 && c <= 0x200B) || c == 0x2028 || c == 0x2029 || c == 0x3000 || c == 0x202F;
-}
-char32_t Lower(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-  if (c == 0x178) return 0xFF;
-  if (c >= 0x100 && c <= 0x17F && c % 2 == 0 && c != 0x138) return c + 1;
-  return c;
-}
-// Typographic characters as their plain forms.
-char32_t Plain(char32_t c) {
-  switch (c) {
-    case 0x2018: case 0x2019: case 0x02BC: case 0x2032: case '`': return '\'';
-    case 0x2010: case 0x2011: case 0x2012: case 0x2013: case 0x2014: case 0x2212: return '-';
-    case 0x201C: case 0x201D: case 0x201E: case 0xAB: case 0xBB: return '"';
-    case 0x2044: case 0x2215: return '/';
-    case 0xD7: return 'x';
-    case 0x2026: return '.';
-    default: return c;
-  }
-}
-
-const char* const kOnes[20] = {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten",
-                               "eleven", "twelve", "thirteen", "fourteen", "fifteen", "sixteen", "seventeen",
-                               "eighteen", "nineteen"};
-const char* const kTens[10] = {"", "", "twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty", "ninety"};
-
-void Below1000(uint64_t n, TSentence& out) {
-  if (n >= 100) {
-    out.push_back(kOnes[n / 100]);
-    out.push_back("hundred");
-    n %= 100;
-    if (n == 0) return;
-  }
-  if (n < 20) {
-    out.push_back(kOnes[n]);
-  } else {
-    out.push_back(kTens[n / 10]);
-    if (n % 10) out.push_back(kOnes[n % 10]);
-  }
-}
-
-void Cardinal(uint64_t n, TSentence& out) {
-  if (n == 0) {
-    out.push_back("zero");
-    return;
-  }
-  static const std::pair<uint64_t, const char*> scales[] = {{1000000000ULL, "billion"}, {1000000, "million"}, {1000, "thousand"}};
-  for (const auto& [value, name] : scales)
-    if (n >= value) {
-      Below1000(n / value, out);
-      out.push_back(name);
-      n %= value;
-    }
-  if (n) Below1000(n, out);
-}
-
-void Digits(std::u32string_view s, TSentence& out) {
-  for (char32_t c : s)
-    if (IsDigit(c)) out.push_back(kOnes[c - '0']);
-}
-
-// An integer as written: leading zeros and very long numbers digit by digit,
-// four-digit years as a person says them.
-void Integer(std::u32string_view s, TSentence& out) {
-  if (s.empty()) return;
-  if ((s.size() > 1 && s[0] == '0') || s.size() > 12) return Digits(s, out);
-  uint64_t n = 0;
-  for (char32_t c : s) n = n * 10 + (c - '0');
-  if (s.size() == 4 && n >= 1100 && n < 2100 && n % 100 != 0 && !(n >= 2000 && n < 2010)) {
-    Cardinal(n / 100, out);
-    if (n % 100 < 10) out.push_back("oh");
-    Cardinal(n % 100, out);
-    return;
-  }
-  Cardinal(n, out);
-}
-
-void Ordinal(std::u32string_view s, TSentence& out) {
-  Integer(s, out);
-  if (out.empty()) return;
-  static const std::map<std::string, std::string> irregular = {
-      {"one", "first"}, {"two", "second"}, {"three", "third"}, {"five", "fifth"},
-      {"eight", "eighth"}, {"nine", "ninth"}, {"twelve", "twelfth"}};
-  std::string& last = out.back();
-  if (auto it = irregular.find(last); it != irregular.end()) last = it->second;
-  else if (last.back() == 'y') last = last.substr(0, last.size() - 1) + "ieth";
-  else last += "th";
-}
-
-std::string Utf8(std::u32string_view s) {
-  std::string out;
-  for (char32_t c : s) PutUtf8(out, c);
+std::map<std::string, std::string> Pairs(std::string_view data) {
+  std::map<std::string, std::string> out;
+  for (auto& e : Entries(data)) out.emplace(e.at(0), e.at(1));
   return out;
 }
 
 // Units after a number: singular and plural.
 struct TUnit {
-  const char* abbrev;
-  const char* one;
-  const char* many;
+  std::string abbrev, one, many;
 };
-constexpr TUnit kUnits[] = {
-    {"cm", "centimeter", "centimeters"}, {"mm", "millimeter", "millimeters"}, {"ml", "milliliter", "milliliters"},
-    {"cc", "c c", "c c"}, {"kg", "kilogram", "kilograms"}, {"mg", "milligram", "milligrams"},
-    {"g", "gauge", "gauge"}, {"fr", "french", "french"}, {"hu", "hounsfield unit", "hounsfield units"},
-    {"mmhg", "millimeters of mercury", "millimeters of mercury"}, {"yo", "year old", "year old"},
-    {"cms", "centimeter", "centimeters"}, {"mms", "millimeter", "millimeters"}, {"wks", "week", "weeks"},
-    {"yrs", "year", "years"}, {"hrs", "hour", "hours"}, {"min", "minute", "minutes"}, {"mins", "minute", "minutes"},
-};
-// Units that are words of their own away from a number too.
-const std::map<std::string, std::string> kFreeUnits = {{"cm", "centimeters"}, {"mm", "millimeters"}, {"ml", "milliliters"}};
+std::vector<TUnit> Units(std::string_view data) {
+  std::vector<TUnit> out;
+  for (auto& e : Entries(data)) out.push_back({e.at(0), e.at(1), e.at(2)});
+  return out;
+}
 
+std::vector<std::string> Lines(std::string_view data) {
+  std::vector<std::string> out;
+  for (auto& e : Entries(data)) out.push_back(e.at(0));
+  return out;
+}
+
+const std::vector<TUnit> kUnits = Units(kUnitsData);
+// Units that are words of their own away from a number too.
+const std::map<std::string, std::string> kFreeUnits = Pairs(kFreeUnitsData);
 // Abbreviations a radiologist writes but does not say; expanded as said.
-const std::map<std::string, std::string> kAbbreviations = {
-    {"w/", "with"}, {"w/o", "without"}, {"s/p", "status post"}, {"b/l", "bilateral"}, {"r/o", "rule out"},
-    {"f/u", "follow up"}, {"y/o", "year old"}, {"c/w", "consistent with"}, {"h/o", "history of"},
-    {"e.g", "for example"}, {"i.e", "that is"}, {"vs", "versus"}, {"approx", "approximately"},
-    {"bilat", "bilateral"}, {"rt", "right"}, {"lt", "left"}, {"hx", "history"}, {"fx", "fracture"},
-    {"pt", "patient"}, {"nl", "normal"}, {"impr", "impression"}, {"pts", "patients"}, {"cxr", "chest x ray"}, {"xray", "x ray"}, {"xrays", "x rays"},
-    {"dr", "doctor"}, {"mult", "multiple"}, {"sev", "severe"}, {"mod", "moderate"}, {"incl", "including"},
-    {"&", "and"}, {"+", "plus"}, {"=", "equals"}, {"%", "percent"}, {"@", "at"}, {"~", "approximately"},
-    {"<", "less than"}, {">", "greater than"}, {"#", "number"},
-};
+const std::map<std::string, std::string> kAbbreviations = Pairs(kAbbreviationsData);
 // Abbreviations whose period does not end the sentence.
-const char* const kDotted[] = {"e.g.", "i.e.", "dr.", "vs.", "approx.", "mr.", "mrs.", "ms.", "no.", "st.", "fig.", "ca."};
+const std::vector<std::string> kDotted = Lines(kDottedData);
 
 class TNormaliser {
 public:
@@ -276,8 +137,9 @@ private:
     if (chunk.empty()) return;
     // Abbreviations whose period belongs to them.
     const std::string whole = Utf8(chunk);
-    for (const char* d : kDotted)
-      if (whole == d || (whole.size() == std::strlen(d) + 1 && whole.compare(0, std::strlen(d), d) == 0 &&
+    for (const std::string& dotted : kDotted)
+      if (const char* d = dotted.c_str();
+          whole == d || (whole.size() == std::strlen(d) + 1 && whole.compare(0, std::strlen(d), d) == 0 &&
                          std::strchr(",;:", whole.back()))) {
         const std::string bare(d, std::strlen(d) - 1);
         const auto it = kAbbreviations.find(bare);
@@ -548,3 +410,4 @@ std::string NumberWords(uint64_t n) {
 }
 
 }  // namespace learn
+

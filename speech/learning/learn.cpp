@@ -3,7 +3,8 @@
 #include "learnlm.h"
 #include "learntext.h"
 #include "lts.h"
-#include "recoengine.h"
+#include "modelpath.h"
+#include "recomodel.h"
 #include "spcommon.h"
 #include "spsettings.h"
 
@@ -28,34 +29,19 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 256LL << 20;
 constexpr const char* kSentences = "sentences.txt";
-constexpr const char* kInfo = "info";
-constexpr const char* kModelLink = "model";
-
-QString Clean(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 // The model a learn mixes with: the one the settings name, else the shipped one.
 void BaseModel(QString* lm, QString* dict) {
   auto s = OpenSpeechSettings();
   const TRecoModel shipped = ShippedRecoModel();
-  *lm = Clean(s->value(kModelLanguage, shipped.languageModel).toString());
-  *dict = Clean(s->value(kModelDictionary, shipped.dictionary).toString());
+  *lm = ModelPath(s->value(kModelLanguage, shipped.languageModel).toString());
+  *dict = ModelPath(s->value(kModelDictionary, shipped.dictionary).toString());
 }
 
 void EnsureFolder(const QString& dir) {
   if (!QDir().mkpath(dir)) throw ESpeechError(QStringLiteral("The folder %1 could not be created").arg(dir));
   // The user's own writing: theirs alone.
   QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-QMap<QString, QString> ReadInfo(const QString& dir) {
-  QMap<QString, QString> info;
-  QFile f(dir + "/" + kInfo);
-  if (f.open(QIODevice::ReadOnly))
-    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
-      const int tab = line.indexOf('\t');
-      if (tab > 0) info[line.left(tab)] = line.mid(tab + 1);
-    }
-  return info;
 }
 
 // The stored sentences, oldest first.
@@ -87,26 +73,11 @@ bool LooksLikeDicom(const QByteArray& head) {
 
 }  // namespace
 
-QString LearnedFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath() + "/learned"; }
-
-QString LearnedModelFor(const QString& languageModel, const QString& dictionary) {
-  const QFileInfo link(LearnedFolder() + "/" + kModelLink);
-  // The folder's own name: a new model is a new path, which a running
-  // recogniser notices.
-  const QString dir = link.canonicalFilePath();
-  if (dir.isEmpty()) return {};
-  const auto info = ReadInfo(dir);
-  if (info.value("base-lm") != Clean(languageModel) || info.value("base-dict") != Clean(dictionary)) return {};
-  for (const char* name : {"learned.lm.bin", "learned.dict"})
-    if (QFileInfo(dir + "/" + name).size() <= 0) return {};
-  return dir;
-}
-
 TLearnStatus LearnedStatus() {
   TLearnStatus s;
-  const QString dir = QFileInfo(LearnedFolder() + "/" + kModelLink).canonicalFilePath();
+  const QString dir = QFileInfo(LearnedFolder() + "/" + kLearnedModelLink).canonicalFilePath();
   if (dir.isEmpty()) return s;
-  const auto info = ReadInfo(dir);
+  const auto info = LearnedModelInfo(dir);
   s.sentences = info.value("sentences").toLongLong();
   s.words = info.value("words").toLongLong();
   s.newWords = info.value("new-words").toLongLong();
@@ -120,7 +91,7 @@ TLearnStatus LearnedStatus() {
 void ForgetLearned() {
   const QString dir = LearnedFolder();
   // The link first: from then on the shipped model is used.
-  QFile::remove(dir + "/" + kModelLink);
+  QFile::remove(dir + "/" + kLearnedModelLink);
   QDir(dir).removeRecursively();
 }
 
@@ -281,7 +252,7 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
   WriteFileOrThrow(work.path() + "/learned.dict", dictText);
   const QString infoText = QStringLiteral("base-lm\t%1\nbase-dict\t%2\nsentences\t%3\nwords\t%4\nnew-words\t%5\nweight\t%6\n")
                                .arg(baseLm, baseDict).arg(stats.sentences).arg(stats.words).arg(newWords).arg(stats.weight);
-  WriteFileOrThrow(work.path() + "/" + kInfo, infoText.toUtf8());
+  WriteFileOrThrow(work.path() + "/" + kLearnedInfoFile, infoText.toUtf8());
   QByteArray store;
   for (const std::string& s : sentences) store += QByteArray::fromStdString(s) + '\n';
   const QString storeNew = folder + "/sentences.new";
@@ -297,7 +268,7 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
     QFile::remove(storeNew);
     throw ESpeechError(QStringLiteral("The learned model could not be moved into ") + folder);
   }
-  const QString link = folder + "/" + kModelLink, next = folder + "/model.new";
+  const QString link = folder + "/" + kLearnedModelLink, next = folder + "/model.new";
   QFile::remove(next);
   if (::symlink(name.toLocal8Bit().constData(), next.toLocal8Bit().constData()) != 0 ||
       ::rename(next.toLocal8Bit().constData(), link.toLocal8Bit().constData()) != 0) {

@@ -1,0 +1,127 @@
+#include "keptrecordings.h"
+
+#include "spcommon.h"
+#include "spsettings.h"
+#include "trainingfiles.h"
+#include "transcribe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+constexpr const char* kKeptIndex = "index.txt";
+
+// The index's lines; *problem says why an existing index could not be read.
+QStringList KeptIndexLines(QString* problem) {
+  QFile f(QDir(KeptRecordingsFolder()).filePath(kKeptIndex));
+  if (!f.exists()) return {};
+  if (!f.open(QIODevice::ReadOnly)) {
+    *problem = QStringLiteral("The list of kept recordings %1 could not be read: %2").arg(f.fileName(), f.errorString());
+    return {};
+  }
+  QStringList lines;
+  for (const QString& l : QString::fromUtf8(f.readAll()).split('\n'))
+    if (!l.trimmed().isEmpty()) lines << l;
+  return lines;
+}
+
+// "FILE<tab>PROMPT", the file a plain name in the folder.
+bool ParseKeptLine(const QString& line, QString* file, QString* prompt) {
+  const int tab = int(line.indexOf('\t'));
+  if (tab <= 0) return false;
+  *file = line.left(tab);
+  *prompt = line.mid(tab + 1).simplified();
+  return !prompt->isEmpty() && file->endsWith(".wav") && !file->contains('/') && !file->startsWith('.');
+}
+}  // namespace
+
+QString KeptRecordingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath() + "/recordings"; }
+
+TKeptRecordings LoadKeptRecordings() {
+  TKeptRecordings kept;
+  QString problem;
+  const QStringList lines = KeptIndexLines(&problem);
+  if (!problem.isEmpty()) kept.problems << problem;
+  const QDir dir(KeptRecordingsFolder());
+  for (int i = 0; i < lines.size(); ++i) {
+    QString file, prompt;
+    if (!ParseKeptLine(lines[i], &file, &prompt)) {
+      kept.problems << QStringLiteral("Line %1 of the list of kept recordings %2 is broken; it was left out")
+                           .arg(i + 1).arg(dir.filePath(kKeptIndex));
+      continue;
+    }
+    try {
+      std::vector<short> r = ReadWavFile(dir.filePath(file));
+      if (!HoldsSpeech(r)) throw ESpeechError(dir.filePath(file) + QStringLiteral(" holds no speech"));
+      kept.prompts << prompt;
+      kept.recordings.push_back(std::move(r));
+    } catch (const std::exception& e) {
+      kept.problems << QStringLiteral("The kept recording of \"%1\" was left out: %2").arg(prompt, QString::fromStdString(e.what()));
+    }
+  }
+  return kept;
+}
+
+int KeptRecordingCount() {
+  QString problem, file, prompt;
+  int n = 0;
+  for (const QString& l : KeptIndexLines(&problem)) n += ParseKeptLine(l, &file, &prompt);
+  return n;
+}
+
+void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) {
+  if (prompts.size() != wavFiles.size())
+    throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings to keep").arg(prompts.size()).arg(wavFiles.size()));
+  const QString folder = KeptRecordingsFolder();
+  if (!QDir().mkpath(folder))
+    throw ESpeechError(QStringLiteral("The folder for the kept recordings %1 could not be made").arg(folder));
+  // Recordings of a voice are the user's own.
+  QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QDir dir(folder);
+  QString problem;
+  const QStringList old = KeptIndexLines(&problem);
+  if (!problem.isEmpty()) throw ESpeechError(problem);  // never replace what could not be read
+  // Entries whose file has gone are dropped; new files are numbered after
+  // every file there.
+  QByteArray index;
+  QSet<QString> listed;
+  int next = 1;
+  for (const QString& f : dir.entryList({"*.wav"}, QDir::Files)) next = std::max(next, f.section('.', 0, 0).toInt() + 1);
+  for (const QString& l : old) {
+    QString file, prompt;
+    if (!ParseKeptLine(l, &file, &prompt) || !QFileInfo(dir.filePath(file)).isFile()) continue;
+    index += (file + '\t' + prompt + '\n').toUtf8();
+    listed << file;
+  }
+  QStringList moved;
+  const auto undo = [&] {
+    for (const QString& m : moved) QFile::remove(m);
+  };
+  for (int i = 0; i < prompts.size(); ++i) {
+    const QString prompt = prompts[i].simplified();
+    const QString name = QStringLiteral("%1.wav").arg(next++, 4, 10, QChar('0'));
+    if (prompt.isEmpty() || !QFile::rename(wavFiles[i], dir.filePath(name))) {
+      undo();
+      throw ESpeechError(QStringLiteral("%1 could not be moved into %2").arg(wavFiles[i], folder));
+    }
+    moved << dir.filePath(name);
+    index += (name + '\t' + prompt + '\n').toUtf8();
+    listed << name;
+  }
+  // The new index replaces the old one in one rename.
+  QSaveFile f(dir.filePath(kKeptIndex));
+  if (!f.open(QIODevice::WriteOnly) || f.write(index) != index.size() || !f.commit()) {
+    undo();
+    throw ESpeechError(QStringLiteral("The list of kept recordings %1 could not be written: %2").arg(f.fileName(), f.errorString()));
+  }
+  // Files no entry names: leftovers of a keep that was interrupted.
+  for (const QString& file : dir.entryList({"*.wav"}, QDir::Files))
+    if (!listed.contains(file)) QFile::remove(dir.filePath(file));
+}
+
+void RemoveKeptRecordings() { QDir(KeptRecordingsFolder()).removeRecursively(); }

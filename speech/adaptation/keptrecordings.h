@@ -1,0 +1,26 @@
+// The recordings of finished trainings, kept with their prompts beside the
+// trained model so that a later training can use them again: WAV files and
+// an index of "FILE<tab>PROMPT" lines, the only thing that makes a file kept.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+QString KeptRecordingsFolder();
+struct TKeptRecordings {
+  QStringList prompts;
+  std::vector<std::vector<short>> recordings;
+  QStringList problems;  // one message for each kept entry left out
+};
+// Every kept recording that can be read; broken or missing ones are left out
+// and named in problems. Never throws.
+TKeptRecordings LoadKeptRecordings();
+// How many recordings the index lists (without reading them).
+int KeptRecordingCount();
+// Moves the WAV files (on the same file system) into the folder and adds
+// them to the index in one atomic replace. Throws ESpeechError; on failure
+// nothing is added.
+void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles);
+void RemoveKeptRecordings();

@@ -1,0 +1,30 @@
+// The files a training reads and writes in sphinxtrain's formats, and the
+// programs it runs.
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include <vector>
+
+// The rate of every recording a training takes.
+inline constexpr int kTrainingRate = 16000;
+
+// Enough sound to align with a prompt.
+bool HoldsSpeech(const std::vector<short>& r);
+// Where sphinxtrain's program of this name is; throws ESpeechError when it
+// is not installed.
+QString FindTool(const QString& name);
+// -feat, -svspec, -cmn, ... of the model, as bw must compute them too.
+QMap<QString, QString> FeatureParams(const QString& model);
+// Throws ESpeechError naming the file.
+void WriteFile(const QString& path, const QByteArray& data);
+// 16 kHz mono 16-bit PCM.
+void WriteWav(const QString& path, const std::vector<short>& s);
+// The model ships its mixture weights only as PocketSphinx's 8-bit sendump;
+// the trainer wants them as floats (sphinxtrain's mixture_weights format).
+void SendumpToMixtureWeights(const QString& sendump, const QString& out);
+// Words of a dictionary file (without alternative pronunciations' marks).
+QSet<QString> DictionaryWords(const QString& path, QByteArray* text);

@@ -1,0 +1,21 @@
+// The user's learned language model: where it lives and whether it belongs
+// to the language model and dictionary in use. Written by the learner
+// (learn.h), read whenever a recogniser loads its model.
+#pragma once
+
+#include <QMap>
+#include <QString>
+
+// In the learned folder: the link to the model in use, and in each model's
+// folder the file describing it ("key<tab>value" lines).
+inline constexpr const char* kLearnedModelLink = "model";
+inline constexpr const char* kLearnedInfoFile = "info";
+
+// The folder of the learned text and model: "learned" beside the settings.
+QString LearnedFolder();
+// The learned model's folder (holding learned.lm.bin and learned.dict) for
+// this base language model and dictionary; empty when there is none or it
+// was built from others.
+QString LearnedModelFor(const QString& languageModel, const QString& dictionary);
+// The description of the learned model in this folder.
+QMap<QString, QString> LearnedModelInfo(const QString& dir);
