@@ -17,7 +17,6 @@ if(TARGET speech)
   add_executable(speech_learn_tests ${SPEECH_TEST_DIR}/learn_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
   target_include_directories(speech_learn_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest)
-  target_compile_definitions(speech_learn_tests PRIVATE VARNELO_SPEECH_TEXT_DATA="${PROJECT_SOURCE_DIR}/speech/text/data")
   gtest_discover_tests(speech_learn_tests TEST_PREFIX "speech.learn." DISCOVERY_TIMEOUT 30)
 
   # Training: the recordings kept for a later one, the further prompts, and
