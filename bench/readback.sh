@@ -43,13 +43,13 @@ PY
 
 printf '%-20s %8s %8s %8s\n' voice errors words WER
 for v in "${voices[@]}"; do
-  errors=0 words=0 n=0
+  errors=0 words=0 at=0
   while IFS= read -r line || [ -n "$line" ]; do
-    n=$((n + 1))
+    at=$((at + 1))
     [ -n "$line" ] || continue
     "$tool" speak --voice "$v" --wav "$scratch/s.wav" "$line"
     if [ -n "${REFERENCE:-}" ]; then
-      sed -n "${n}p" "$REFERENCE" > "$scratch/said"
+      sed -n "${at}p" "$REFERENCE" > "$scratch/said"
     else
       printf '%s\n' "$line" > "$scratch/said"
     fi
