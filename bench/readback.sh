@@ -6,6 +6,8 @@
 # list a new English user gets (LANG=en_US.UTF-8, no settings).
 #   readback.sh BUILD_DIR [SENTENCES.txt] [VOICE...]
 # Voices default to every flite voice and espeak-ng's English ones.
+# REFERENCE=FILE scores line N against line N of FILE instead of itself (the
+# written sentences read aloud, scored against their spoken form).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -41,11 +43,16 @@ PY
 
 printf '%-20s %8s %8s %8s\n' voice errors words WER
 for v in "${voices[@]}"; do
-  errors=0 words=0
+  errors=0 words=0 at=0
   while IFS= read -r line || [ -n "$line" ]; do
+    at=$((at + 1))
     [ -n "$line" ] || continue
     "$tool" speak --voice "$v" --wav "$scratch/s.wav" "$line"
-    printf '%s\n' "$line" > "$scratch/said"
+    if [ -n "${REFERENCE:-}" ]; then
+      sed -n "${at}p" "$REFERENCE" > "$scratch/said"
+    else
+      printf '%s\n' "$line" > "$scratch/said"
+    fi
     "$tool" transcribe --raw --general "$scratch/s.wav" > "$scratch/heard"
     read -r e n < <(wer "$scratch/said" "$scratch/heard")
     errors=$((errors + e)) words=$((words + n))

@@ -32,10 +32,18 @@ LEARN_TEXTS = (
     "Pt is 65 yo. 20G IV in rt arm; x2 views. 3x4x5cm mass ~50% L\u00e9sion caf\u00e9 1,200 ml 1st rib.",
     "Dr. Smith e.g. \u201cquoted\u201d it\u2019s L4-5 T12 2024 r/o PNA 3-5 mm; 0.5 mm, .5 mm, 007.",
 )
+# Dictated words as the recogniser gives them, for the text forms.
+CLINICAL_WORDS = (
+    "there is a three point two by two point one centimeter nodule period",
+    "mild disc bulge at c five c six and l five s one comma",
+    "contrast was injected at ten thirty through a twenty gauge line",
+    "see series four image fifty six march fifth twenty twenty four",
+    "dose length product four hundred fifty milligray centimeters forty percent",
+)
 LOSSLESS = ("1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70")
 RLE = "1.2.840.10008.1.2.5"
 JPEGEXT = ("1.2.840.10008.1.2.4.80", "1.2.840.10008.1.2.4.81", "1.2.840.10008.1.2.4.90", "1.2.840.10008.1.2.4.91")
-TARGETS = ("load", "writer", "lossless", "rle", "jpeg", "jpegext", "learntext")
+TARGETS = ("load", "writer", "lossless", "rle", "jpeg", "jpegext", "learntext", "clinicalforms")
 
 
 def put(folder: Path, data: bytes, hint: str = "") -> None:
@@ -136,6 +144,9 @@ def main() -> int:
     for i, text in enumerate(LEARN_TEXTS):
         put(out / "learntext", text.encode("utf-8"), "learntext")
         put(out / "learntext", text.encode("cp1252", "replace"), "learntext")
+    # Written text and dictated words for the text forms.
+    for text in LEARN_TEXTS + CLINICAL_WORDS:
+        put(out / "clinicalforms", text.encode("utf-8"), "clinicalforms")
     for t in TARGETS:
         n = len(list((out / t).glob("*"))) if (out / t).is_dir() else 0
         print(f"{t}: {n} seeds")

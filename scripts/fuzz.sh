@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang-14 in their own build folder and runs
 # each for a bounded time, one after the other, at low priority.
 #
-#   scripts/fuzz.sh BUILD_DIR SECONDS [TARGET...]     (TARGET: load writer lossless rle jpeg jpegext learntext)
+#   scripts/fuzz.sh BUILD_DIR SECONDS [TARGET...]     (TARGET: load writer lossless rle jpeg jpegext learntext clinicalforms)
 #
 # The corpus of each target grows in BUILD_DIR/fuzz-corpus/TARGET across runs;
 # findings land in BUILD_DIR/fuzz-artifacts/TARGET/. Extra libFuzzer options
@@ -15,7 +15,7 @@ build=${1:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 seconds=${2:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(load writer lossless rle jpeg jpegext learntext)
+[ ${#targets[@]} -gt 0 ] || targets=(load writer lossless rle jpeg jpegext learntext clinicalforms)
 src=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
@@ -40,6 +40,7 @@ for t in "${targets[@]}"; do
     lossless|jpeg|jpegext) dict=jpeg.dict ;;
     rle) dict=rle.dict ;;
     learntext) dict=learntext.dict ;;
+    clinicalforms) dict=clinicalforms.dict ;;
     *) echo "unknown fuzz target: $t" >&2; exit 2 ;;
   esac
   corpus="$build/fuzz-corpus/$t"

@@ -38,11 +38,14 @@ public:
   explicit TSpPhraseInfo(QStringList words) : FWords(std::move(words)) {}
 
   // Words [firstElement, firstElement + numElements) joined by blanks
-  // (numElements -1: to the end).  With useReplacements, spoken punctuation
-  // becomes its symbol: "comma" ",", "question mark" "?", "exclamation mark"
-  // "!", "colon" ":", "semicolon" ";", "new line" a line break, "new
-  // paragraph" two, and "full stop" or "period" "." when it ends the phrase;
-  // symbols attach to the word before them.
+  // (numElements -1: to the end).  With useReplacements, the display text:
+  // the words in their written form, as a radiologist writes them ("three
+  // point two by two point one centimeters" "3.2 x 2.1 cm", "c five c six"
+  // "C5-C6", "ten thirty" "10:30" after "at"), and spoken punctuation as its
+  // symbol: "comma" ",", "question mark" "?", "exclamation mark" "!",
+  // "colon" ":", "semicolon" ";", "new line" a line break, "new paragraph"
+  // two, and "full stop" or "period" "." when it ends the phrase; symbols
+  // attach to the word before them.
   QString GetText(int firstElement = 0, int numElements = -1,
                   bool useReplacements = true) const;
   const QStringList& Words() const { return FWords; }

@@ -1,5 +1,7 @@
 #include "sptext.h"
 
+#include "clinicalforms.h"
+
 #include <QChar>
 #include <QList>
 
@@ -28,14 +30,16 @@ char32_t SpeakSubstitute(char32_t c) {
   }
 }
 
-TSpeakText PrepareSpeakText(const QString& text) {
+TSpeakText PrepareSpeakText(const QString& text, TSpeakForm form) {
   TSpeakText r;
   r.original = text;
-  std::u32string cps;
-  cps.reserve(text.size());
-  r.utf16At.reserve(text.size() + 1);
+  // The text's code points and where each starts in UTF-16.
+  std::u32string written;
+  std::vector<int> at;
+  written.reserve(text.size());
+  at.reserve(text.size() + 1);
   for (int i = 0; i < text.size();) {
-    r.utf16At.push_back(i);
+    at.push_back(i);
     char32_t c = text[i].unicode();
     int n = 1;
     if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
@@ -46,6 +50,25 @@ TSpeakText PrepareSpeakText(const QString& text) {
     } else if (c == 0) {
       c = U' ';  // the engine stops at a NUL
     }
+    written.push_back(c);
+    i += n;
+  }
+  at.push_back(int(text.size()));
+  textforms::TReadAloud read;
+  if (form == TSpeakForm::Spoken) {
+    read = textforms::ReadAloud(written);
+  } else {
+    read.text = written;
+    for (int k = 0; k < int(written.size()); ++k) read.begin.push_back(k), read.end.push_back(k + 1);
+  }
+  std::u32string& cps = r.spoken;
+  cps.reserve(read.text.size());
+  r.utf16At.reserve(read.text.size() + 1);
+  r.utf16End.reserve(read.text.size());
+  for (size_t k = 0; k < read.text.size(); ++k) {
+    r.utf16At.push_back(at[size_t(read.begin[k])]);
+    r.utf16End.push_back(at[size_t(read.end[k])]);
+    char32_t c = read.text[k];
     const bool range = c == 0x2013 && !cps.empty() && cps.back() >= U'0' && cps.back() <= U'9';
     if (char32_t s = SpeakSubstitute(c)) c = range ? U'-' : s;
     cps.push_back(c);
@@ -55,7 +78,6 @@ TSpeakText PrepareSpeakText(const QString& text) {
     if (cps.size() >= 3 && blank(cps.back()) && blank(cps[cps.size() - 3]) &&
         (cps[cps.size() - 2] == U'-' || cps[cps.size() - 2] == U','))
       cps[cps.size() - 2] = U',';
-    i += n;
   }
   r.utf16At.push_back(int(text.size()));
   r.utf8 = QString::fromUcs4(cps.data(), qsizetype(cps.size())).toUtf8();
@@ -63,13 +85,12 @@ TSpeakText PrepareSpeakText(const QString& text) {
 }
 
 bool TWordEventFilter::IsBlank(int cp) const {
-  const int at = FText.utf16At[cp];
-  const QChar c = FText.original[at];
-  return c.isSpace();
+  const char32_t c = FText.spoken[size_t(cp)];
+  return c < 0x10000 ? QChar(char16_t(c)).isSpace() : false;
 }
 
-bool TWordEventFilter::IsWordChar(int cp) const {
-  const QChar c = FText.original[FText.utf16At[cp]];
+bool TWordEventFilter::IsWordChar(int utf16) const {
+  const QChar c = FText.original[utf16];
   return c.isLetterOrNumber() || c.isHighSurrogate();
 }
 
@@ -81,91 +102,46 @@ std::vector<TWordMark> TWordEventFilter::Map(int textPosition, int length, qint6
   int end = length > 0 ? std::min(n, cp + length) : cp;
   // Skip blanks the engine counts as part of a word.
   while (cp < end && IsBlank(cp)) ++cp;
-  // Repeats start at or inside the word before (3.5 gives "3.5" and ".5").
-  if (cp <= FLastCp || cp < FLastEnd) return out;
   if (end <= cp) {
     // A zero-length word: take the run of non-blanks that starts there.
     end = cp;
     while (end < n && !IsBlank(end)) ++end;
     if (end == cp) return out;
   }
+  // The written characters the word stands for.
+  const int begin16 = FText.utf16At[size_t(cp)];
+  int end16 = begin16;
+  for (int k = cp; k < end; ++k) end16 = std::max(end16, FText.utf16End[size_t(k)]);
+  // Repeats start at or inside the word before (3.5 gives "3.5" and ".5").
+  if (begin16 <= FLastBegin || begin16 < FLastEnd) return out;
   sample = std::max(sample, FLastSample);
   // Words between the last event and this one that got none.
   std::vector<std::pair<int, int>> skipped;
-  for (int i = FLastEnd; i < cp;) {
-    if (IsBlank(i)) { ++i; continue; }
+  const QString& o = FText.original;
+  for (int i = FLastEnd; i < begin16;) {
+    if (o[i].isSpace()) { ++i; continue; }
     int j = i;
     bool word = false;
-    while (j < cp && !IsBlank(j)) word |= IsWordChar(j++);
+    while (j < begin16 && !o[j].isSpace()) word |= IsWordChar(j++);
     if (word) skipped.emplace_back(i, j);
     i = j;
   }
   for (size_t k = 0; k < skipped.size(); ++k) {
     const qint64 at = FLastSample + (sample - FLastSample) * qint64(k + 1) / qint64(skipped.size() + 1);
-    const int p = FText.utf16At[skipped[k].first];
-    out.push_back(TWordMark{p, FText.utf16At[skipped[k].second] - p, at});
+    out.push_back(TWordMark{skipped[k].first, skipped[k].second - skipped[k].first, at});
   }
-  FLastCp = cp;
-  FLastEnd = end;
+  FLastBegin = begin16;
+  FLastEnd = end16;
   FLastSample = sample;
-  const int p = FText.utf16At[cp];
-  out.push_back(TWordMark{p, FText.utf16At[end] - p, sample});
+  out.push_back(TWordMark{begin16, end16 - begin16, sample});
   return out;
 }
-
-namespace {
-struct TReplacement {
-  QStringList words;
-  QString symbol;
-  bool endOnly;  // only as the last word of the phrase
-};
-
-const std::vector<TReplacement>& Replacements() {
-  static const std::vector<TReplacement> table = {
-      {{"new", "paragraph"}, "\n\n", false},
-      {{"new", "line"}, "\n", false},
-      {{"question", "mark"}, "?", false},
-      {{"exclamation", "mark"}, "!", false},
-      {{"exclamation", "point"}, "!", false},
-      {{"full", "stop"}, ".", true},
-      {{"period"}, ".", true},
-      {{"comma"}, ",", false},
-      {{"semicolon"}, ";", false},
-      {{"colon"}, ":", false},
-  };
-  return table;
-}
-}  // namespace
 
 QString ApplyDictationReplacements(const QStringList& words) {
-  QString out;
-  const auto& table = Replacements();
-  for (int i = 0; i < words.size();) {
-    const TReplacement* hit = nullptr;
-    for (const auto& r : table) {
-      const int k = int(r.words.size());
-      if (i + k > words.size()) continue;
-      if (r.endOnly && i + k != words.size()) continue;
-      // A symbol needs a word before it: "comma" alone stays a word.
-      if (i == 0 && r.symbol != "\n" && r.symbol != "\n\n") continue;
-      bool same = true;
-      for (int j = 0; j < k && same; ++j)
-        same = words[i + j].compare(r.words[j], Qt::CaseInsensitive) == 0;
-      if (same) { hit = &r; break; }
-    }
-    if (hit) {
-      // Symbols attach to the word before; a line break eats the blank.
-      while (out.endsWith(' ')) out.chop(1);
-      out += hit->symbol;
-      i += int(hit->words.size());
-      if (i < words.size() && !hit->symbol.startsWith('\n')) out += ' ';
-    } else {
-      out += words[i];
-      ++i;
-      if (i < words.size()) out += ' ';
-    }
-  }
-  return out;
+  std::vector<std::string> said;
+  said.reserve(size_t(words.size()));
+  for (const QString& w : words) said.push_back(w.toStdString());
+  return QString::fromStdString(textforms::WrittenText(said));
 }
 
 namespace {

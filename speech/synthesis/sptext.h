@@ -9,17 +9,23 @@
 #include <utility>
 #include <vector>
 
-// Text prepared for the synthesiser: typographic characters replaced one code
-// point for one code point (so positions keep their meaning), as UTF-8, with
-// a table from code point index to UTF-16 index of the original text.
+// Text prepared for the synthesiser, as UTF-8: in its spoken form ("3.2 cm"
+// read as "three point two centimeters") or as written, typographic
+// characters replaced one code point for one code point.  Code point k of
+// the prepared text stands for the UTF-16 units [utf16At[k], utf16End[k]) of
+// the original: a character kept as written for itself, every word said for
+// a run of the written text for that whole run.
 struct TSpeakText {
   QString original;
   QByteArray utf8;
-  std::vector<int> utf16At;  // size: code points + 1; last entry: original.size()
+  std::vector<int> utf16At;   // size: code points + 1; last entry: original.size()
+  std::vector<int> utf16End;  // size: code points
+  std::u32string spoken;      // the prepared text's code points
   int CodePoints() const { return int(utf16At.size()) - 1; }
 };
 
-TSpeakText PrepareSpeakText(const QString& text);
+enum class TSpeakForm { AsWritten, Spoken };
+TSpeakText PrepareSpeakText(const QString& text, TSpeakForm form = TSpeakForm::AsWritten);
 
 // The character a typographic character is read as, or 0 to keep it.
 char32_t SpeakSubstitute(char32_t c);
@@ -31,9 +37,10 @@ struct TWordMark {
 };
 
 // Turns the engine's word events (1-based code point position, length in code
-// points) into UTF-16 ranges of the original text, dropping the engine's
-// stray ones: zero-length words on blanks, repeats at one position (numbers
-// such as 3.5 give several), and anything that goes backwards.  Words the
+// points of the prepared text) into UTF-16 ranges of the original text,
+// dropping the engine's stray ones: zero-length words on blanks, repeats at
+// one position (numbers such as 3.5 give several, and so do the words said
+// for one written run), and anything that goes backwards.  Words the
 // engine speaks without an event of their own ("the" in "of the") get one,
 // placed in the audio between their neighbours.
 class TWordEventFilter {
@@ -43,14 +50,16 @@ public:
 
 private:
   bool IsBlank(int cp) const;
-  bool IsWordChar(int cp) const;
+  bool IsWordChar(int utf16) const;
   const TSpeakText& FText;
-  int FLastCp = -1;
+  int FLastBegin = -1;  // UTF-16, of the last word marked
   int FLastEnd = 0;
   qint64 FLastSample = 0;
 };
 
-// Spoken punctuation to symbols, the way dictation shows it.
+// The recogniser's words as dictation shows them: their written form, with
+// spoken punctuation as symbols ("three point two centimeters period" is
+// "3.2 cm.").
 QString ApplyDictationReplacements(const QStringList& words);
 
 // The text as flite reads it: one ASCII byte per code point of text.utf8, so a

@@ -157,7 +157,7 @@ int TSpVoice::Speak(const QString& text, int flags) {
   job.generation = d->channel->generation.load();
   job.stream = stream;
   job.voiceId = d->voice.Id();
-  job.text = PrepareSpeakText(text);
+  job.text = PrepareSpeakText(text, TSpeakForm::Spoken);
   job.output = d->player;
   d->Submit(std::move(job));
   if (!(flags & SVSFlagsAsync)) WaitUntilDone(-1);
@@ -212,7 +212,7 @@ std::vector<short> TSpVoice::SynthesizeToSamples(const QString& text, std::vecto
   job.channel = std::make_shared<TSynthChannel>();
   job.stream = 0;
   job.voiceId = d->voice.Id();
-  job.text = PrepareSpeakText(text);
+  job.text = PrepareSpeakText(text, TSpeakForm::Spoken);
   job.output = collector;
   d->Submit(std::move(job));
   if (!finished.get()) throw ESpeechError(QStringLiteral("The voice \"%1\" could not speak the text").arg(d->voice.GetDescription()));

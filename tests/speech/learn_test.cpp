@@ -2,9 +2,11 @@
 #include "lts.h"
 #include "own_settings.h"
 
+#include "formsdata.h"
+
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -87,7 +89,7 @@ TEST(LearnText, NormalisesAsAPersonWouldSayIt) {
   struct Case { const char* in; const char* out; };
   const Case cases[] = {
       {"No acute fracture.", "no acute fracture"},
-      {"A 3.5 cm nodule.", "a three point five centimeters nodule"},
+      {"A 3.5 cm nodule.", "a three point five centimeter nodule"},  // a unit before a noun is an adjective
       {"1 cm, 0.5 mm and .5 mm", "one centimeter zero point five millimeters and point five millimeters"},
       {"3x4x5cm", "three by four by five centimeters"},
       {"3 x 4 cm", "three by four centimeters"},
@@ -126,34 +128,36 @@ TEST(LearnText, NumbersInWords) {
   for (const auto& c : cases) EXPECT_EQ(learn::NumberWords(c.n), c.words) << c.n;
 }
 
-// The word lists are data files: each line has its fields, no key is listed
-// twice (a second one would be dropped unseen), and every unit is read as
-// the list says after one and after two.
+// The word lists are data files (the text forms' lists, compiled in): every
+// row has its fields, no written form is listed twice for reading (a second
+// one would be dropped unseen), and every unit is read as the list says after
+// one and after two.
 TEST(LearnText, WordListsAreWellFormedAndUsed) {
-  struct List { const char* file; size_t fields; };
-  const List lists[] = {{"units.tsv", 3}, {"free-units.tsv", 2}, {"abbreviations.tsv", 2}, {"dotted.txt", 1}};
-  std::vector<std::vector<std::string>> units;
-  for (const auto& l : lists) {
-    std::ifstream in(std::string(VARNELO_SPEECH_TEXT_DATA) + "/" + l.file);
-    ASSERT_TRUE(in) << l.file;
-    std::set<std::string> keys;
-    int lines = 0;
-    for (std::string line; std::getline(in, line); ++lines) {
-      std::vector<std::string> fields;
-      std::istringstream f(line);
-      for (std::string x; std::getline(f, x, '\t');) fields.push_back(x);
-      ASSERT_EQ(fields.size(), l.fields) << l.file << ": " << line;
-      for (const auto& x : fields) EXPECT_FALSE(x.empty()) << l.file << ": " << line;
-      EXPECT_TRUE(keys.insert(fields[0]).second) << l.file << " lists twice: " << fields[0];
-      if (l.fields == 3) units.push_back(fields);
-    }
-    EXPECT_GT(lines, 0) << l.file;
+  for (const char* list : {"units", "abbreviations", "acronyms", "numbered", "punctuation", "months"}) {
+    const auto rows = textforms::FormsRows(list);
+    EXPECT_FALSE(rows.empty()) << list;
+    for (const auto& row : rows)
+      for (const auto& field : row) EXPECT_FALSE(field.empty()) << list;
   }
-  ASSERT_FALSE(units.empty());
-  for (const auto& u : units) {
-    EXPECT_EQ(Joined(learn::NormaliseText("1 " + u[0])), "one " + u[1]) << u[0];
-    EXPECT_EQ(Joined(learn::NormaliseText("2 " + u[0])), "two " + u[2]) << u[0];
+  std::set<std::string> read;
+  size_t units = 0;
+  for (const textforms::TUnit& u : textforms::Forms().units) {
+    EXPECT_FALSE(u.one.empty() || u.many.empty()) << u.written;
+    if (!u.read) continue;
+    std::string lower = u.written;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(read.insert(lower).second) << "units lists twice: " << u.written;
+    const auto joined = [](const std::vector<std::string>& w) {
+      std::string s;
+      for (const auto& x : w) s += " " + x;
+      return s;
+    };
+    const std::string gap = u.tight ? "" : " ";
+    EXPECT_EQ(Joined(learn::NormaliseText("1" + gap + u.written)), "one" + joined(u.one)) << u.written;
+    EXPECT_EQ(Joined(learn::NormaliseText("2" + gap + u.written)), "two" + joined(u.many)) << u.written;
+    ++units;
   }
+  EXPECT_GT(units, 10u);
 }
 
 TEST(LearnText, LongTextIsCutIntoBoundedSentences) {

@@ -140,11 +140,12 @@ struct TContext {
     QObject::connect(&ctx, &TSpSharedRecoContext::OnRecognition,
                      [this](QObject*, int, qint64, int, const TSpRecoResult& r) {
                        texts << r.PhraseInfo().GetText(0, -1, true);
+                       raw << r.PhraseInfo().GetText(0, -1, false);
                      });
   }
   TSpSharedRecoContext ctx;
   std::shared_ptr<TSpRecoGrammar> grammar;
-  QStringList texts;
+  QStringList texts, raw;  // display text; the recogniser's words
 };
 
 }  // namespace
@@ -179,6 +180,29 @@ TEST(Reco, OnePhrasePerUtteranceWithExactTextUnderAPhraseGrammar) {
   c.grammar->DictationSetState(SGDSInactive);
   c.ctx.WaitUntilIdle(5000);
   EXPECT_EQ(c.texts, (QStringList{"the patient is stable.", "no fracture is seen", "follow up in two weeks, please"}));
+}
+
+// A measurement sentence comes into the comment as a radiologist writes it:
+// digits, units, levels and times, with spoken punctuation as before.
+TEST(Reco, MeasurementsAreInsertedInTheirWrittenForm) {
+  TContext c;
+  const QStringList phrases = {"there is a three point two by two point one centimeter nodule in the right upper lobe",
+                               "mild disc bulge at c five c six period",
+                               "contrast was injected at ten thirty through a twenty gauge line"};
+  c.grammar->SetPhraseList(phrases);
+  QByteArray audio = Silence(500);
+  for (const auto& p : phrases) audio += Say(p) + Silence(1200);
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(audio);
+    ASSERT_TRUE(WaitFor([&] { return c.texts.size() >= 3 && feed.Done(); }, 60000)) << c.texts.join('|').toStdString();
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  EXPECT_EQ(c.texts, (QStringList{"there is a 3.2 x 2.1 cm nodule in the right upper lobe", "mild disc bulge at C5-C6.",
+                                  "contrast was injected at 10:30 through a 20 gauge line"}));
+  EXPECT_EQ(c.raw, phrases);
 }
 
 TEST(Reco, FreeDictationHearsSomething) {
@@ -240,6 +264,7 @@ TEST(Reco, DictationWithTheShippedModelIsMostlyRight) {
   const struct {
     const char* kind;
     QStringList said;
+    QStringList written;  // the display text, where it differs
   } cases[] = {
       {"findings",
        {"there is a small left pleural effusion", "no acute fracture or dislocation",
@@ -252,6 +277,12 @@ TEST(Reco, DictationWithTheShippedModelIsMostlyRight) {
       {"ordinary English",
        {"my uncle drove to the station to meet his friends", "we had soup and bread for supper last night",
         "the shop on the corner sells fresh fish on fridays"}},
+      {"measurements",
+       {"the left adrenal nodule measures two point four by one point seven centimeters",
+        "disc protrusion at l four l five with thirty percent narrowing", "see series six image eighty one",
+        "ninety milliliters of contrast was given at nine oh five"},
+       {"the left adrenal nodule measures 2.4 x 1.7 cm", "disc protrusion at L4-L5 with 30% narrowing",
+        "see series 6 image 81", "90 mL of contrast was given at 9:05"}},
   };
   for (const auto& k : cases) {
     TContext c;
@@ -268,8 +299,13 @@ TEST(Reco, DictationWithTheShippedModelIsMostlyRight) {
     WaitFor([&] { return c.texts.size() >= k.said.size(); }, 20000);
     c.grammar->DictationSetState(SGDSInactive);
     c.ctx.WaitUntilIdle(10000);
-    const QStringList words = k.said.join(' ').split(' '), heard = c.texts.join(' ').split(' ', Qt::SkipEmptyParts);
+    const QStringList words = k.said.join(' ').split(' '), heard = c.raw.join(' ').split(' ', Qt::SkipEmptyParts);
     EXPECT_LE(WordErrors(words, heard), int(words.size()) / 5) << k.kind << ": " << c.texts.join('|').toStdString();
+    if (k.written.isEmpty()) continue;
+    // As written, the written way: a digit or unit heard wrong is one error.
+    const QStringList want = k.written.join(' ').toLower().split(' '),
+                      shown = c.texts.join(' ').toLower().split(' ', Qt::SkipEmptyParts);
+    EXPECT_LE(WordErrors(want, shown), int(want.size()) / 5) << k.kind << ": " << c.texts.join('|').toStdString();
   }
 }
 

@@ -8,11 +8,15 @@ if(TARGET speech)
   target_link_libraries(speech_text_tests PRIVATE speech GTest::gtest_main)
   gtest_discover_tests(speech_text_tests TEST_PREFIX "speech.text." DISCOVERY_TIMEOUT 30)
 
+  # Written and spoken forms of clinical text, without Qt.
+  add_executable(speech_textforms_tests ${SPEECH_TEST_DIR}/textforms_test.cpp)
+  target_link_libraries(speech_textforms_tests PRIVATE textforms GTest::gtest_main)
+  gtest_discover_tests(speech_textforms_tests TEST_PREFIX "speech.forms." DISCOVERY_TIMEOUT 30)
+
   # Learning the user's language: pronunciations, reading and normalising text.
   add_executable(speech_learn_tests ${SPEECH_TEST_DIR}/learn_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
   target_include_directories(speech_learn_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest)
-  target_compile_definitions(speech_learn_tests PRIVATE VARNELO_SPEECH_TEXT_DATA="${PROJECT_SOURCE_DIR}/speech/text/data")
   gtest_discover_tests(speech_learn_tests TEST_PREFIX "speech.learn." DISCOVERY_TIMEOUT 30)
 
   # Training: the recordings kept for a later one, the further prompts, and

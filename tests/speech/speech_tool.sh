@@ -16,6 +16,7 @@ sox "$scratch/say.wav" -r 16000 -c 1 -b 16 "$scratch/mono16k.wav"
 sox "$scratch/say.wav" -r 44100 -c 2 -b 16 "$scratch/stereo44k.wav"
 sox "$scratch/say.wav" -r 16000 -c 1 -b 8 "$scratch/eight.wav"
 sox "$scratch/say.wav" -r 16000 -c 3 -b 16 "$scratch/three.wav"
+flite -voice slt -t "the nodule measures five millimeters period" -o "$scratch/measure.wav"
 printf 'not a recording\n' > "$scratch/text.wav"
 head -c 30 "$scratch/mono16k.wav" > "$scratch/cut-header.wav"
 head -c 20000 "$scratch/mono16k.wav" > "$scratch/cut-data.wav"
@@ -49,6 +50,8 @@ unknown command|listen x.wav|2|usage
 mono 16 kHz, replacements|transcribe mono16k.wav|0|no fracture is seen.
 mono 16 kHz, raw words|transcribe --raw mono16k.wav|0|no fracture is seen period
 stereo 44.1 kHz converted|transcribe --raw stereo44k.wav|0|fracture is seen
+a measurement in its written form|transcribe measure.wav|0|measures 5 mm.
+a measurement as the recogniser's words|transcribe --raw measure.wav|0|measures five millimeters period
 missing file|transcribe nowhere.wav|1|nowhere.wav could not be opened
 not a WAV file|transcribe text.wav|1|not a WAV file we can read
 header cut short|transcribe cut-header.wav|1|not a WAV file we can read

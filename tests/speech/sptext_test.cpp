@@ -77,6 +77,35 @@ TEST(WordEvents, WordsWithoutAnEventOfTheirOwnArePlacedBetweenTheirNeighbours) {
   EXPECT_EQ(c[0].sample, 400);
 }
 
+// Read-back gives the engine the spoken form; its word events, wherever they
+// fall in the words said for a written run, select that run, and positions
+// count UTF-16 units of the comment with a line break as two.
+TEST(WordEvents, SpokenFormWordsSelectTheWrittenCharacters) {
+  const QString text = QString::fromUtf8("A 3.2 \xC3\x97 2.1 cm nodule,\r\nC5-C6 at 10:30.");
+  const TSpeakText t = PrepareSpeakText(text, TSpeakForm::Spoken);
+  const QString spoken = QString::fromUtf8(t.utf8);
+  EXPECT_EQ(spoken, "A three point two by two point one centimeter nodule,\r\nC five C six at ten thirty.");
+  ASSERT_EQ(int(t.spoken.size()), t.CodePoints());
+  // An event on every spoken word, as espeak-ng gives them.
+  TWordEventFilter f(t);
+  QStringList selected;
+  std::vector<int> positions;
+  for (int i = 0; i < spoken.size(); ++i) {
+    if (spoken[i].isSpace() || (i > 0 && !spoken[i - 1].isSpace())) continue;
+    int end = i;
+    while (end < spoken.size() && (spoken[end].isLetterOrNumber() || spoken[end] == '-')) ++end;
+    for (const TWordMark& m : f.Map(i + 1, end - i, i)) {
+      selected << text.mid(m.position, m.length);
+      positions.push_back(m.position);
+    }
+  }
+  EXPECT_EQ(selected, (QStringList{"A", "3.2", QString(QChar(0xD7)), "2.1", "cm", "nodule", "C5-C6", "at", "10:30"}));
+  ASSERT_EQ(positions.size(), 9u);
+  EXPECT_EQ(positions[6], 24);  // after "nodule," and CR LF
+  // As written, the engine gets the text itself.
+  EXPECT_EQ(QString::fromUtf8(PrepareSpeakText(text).utf8), text);
+}
+
 TEST(FliteText, OneAsciiByteForEachCodePoint) {
   struct Case { const char* in; const char* out; };
   const Case cases[] = {
@@ -196,6 +225,8 @@ TEST(Dictation, SpokenPunctuationBecomesSymbolsOnlyWhereItIsPunctuation) {
       {"period", "period"},
       {"full stop here", "full stop here"},
       {"wait exclamation mark then go", "wait! then go"},
+      {"the nodule measures five millimeters period", "the nodule measures 5 mm."},
+      {"disc bulge at c five c six comma mild", "disc bulge at C5-C6, mild"},
   };
   for (const auto& c : cases) {
     const QStringList words = QString::fromLatin1(c.words).split(' ');

@@ -33,8 +33,9 @@ int Usage() {
   std::fprintf(stderr,
                "usage:\n"
                "  varnelo-speech transcribe [--raw] FILE.wav\n"
-               "    prints the text each dictated phrase would insert, one phrase per line;\n"
-               "    --raw prints the recogniser's words without spoken punctuation replaced.\n"
+               "    prints the text each dictated phrase would insert, one phrase per line, in its\n"
+               "    written form (\"3.2 x 2.1 cm\", \"C5-C6\", \"10:30\");\n"
+               "    --raw prints the recogniser's words instead, spoken numbers and punctuation as said.\n"
                "  varnelo-speech prompts\n"
                "    prints the sentences to read for training, one per line.\n"
                "  varnelo-speech train PROMPTS.txt WAV...\n"
