@@ -6,7 +6,7 @@ tool=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The service's settings of whoever runs the tests stay out of it.
-export XDG_CONFIG_HOME=$scratch/config
+. "$(dirname "$0")/../common/own-home.sh" "$scratch/own"
 # No sound server: speak writes WAV files, and says so when it has nowhere to play.
 export PULSE_SERVER=unix:/nonexistent/varnelo-no-server
 fails=0 passes=0
@@ -133,8 +133,8 @@ set +e
 set -e
 check "a failed speak exits 1 and leaves the file" [ "$rc/$(cat "$scratch/kept.wav")" = 1/kept ]
 check "speak reads standard input" "$tool" speak --wav "$scratch/in.wav" - <<<"from standard input"
-check "failed trainings keep no recordings" [ ! -e "$scratch/config/varnelo-speech/recordings" ]
-check "nothing else is left beside the WAVs" [ -z "$(ls -A "$scratch" | grep -v -e '\.wav$' -e '\.txt$' -e '^picture\.gif$' -e '^config$' -e '^reads$' -e '^err$')" ]
+check "failed trainings keep no recordings" [ ! -e "$XDG_CONFIG_HOME/varnelo-speech/recordings" ]
+check "nothing else is left beside the WAVs" [ -z "$(ls -A "$scratch" | grep -v -e '\.wav$' -e '\.txt$' -e '^picture\.gif$' -e '^own$' -e '^reads$' -e '^err$')" ]
 
 # Training on one voice: espeak-ng's en-us, which the shipped acoustic model
 # hears worst, reads the prompts; sentences of our own (not prompts) in the
