@@ -1,0 +1,42 @@
+# The fuzz targets as listed in fuzz/targets.txt, for the fuzz build and for
+# the plain replays among the tests:
+#   VARNELO_FUZZ_TARGETS          the names
+#   VARNELO_FUZZ_DICT_<name>      its dictionary (full path)
+#   VARNELO_FUZZ_SOURCES_<name>   the further sources it compiles in
+# and varnelo_fuzz_sources(TARGET NAME), which adds those to a program.
+set(VARNELO_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(VARNELO_FUZZ_CORPUS ${CMAKE_CURRENT_LIST_DIR}/corpus)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VARNELO_FUZZ_DIR}/targets.txt)
+file(STRINGS ${VARNELO_FUZZ_DIR}/targets.txt _varnelo_fuzz_lines REGEX "^[a-z]")
+set(VARNELO_FUZZ_TARGETS "")
+foreach(_line ${_varnelo_fuzz_lines})
+  string(REGEX REPLACE "[ \t]+" ";" _fields "${_line}")
+  list(POP_FRONT _fields _name _dict)
+  list(APPEND VARNELO_FUZZ_TARGETS ${_name})
+  set(VARNELO_FUZZ_DICT_${_name} ${VARNELO_FUZZ_DIR}/${_dict})
+  set(VARNELO_FUZZ_SOURCES_${_name} "")
+  foreach(_source ${_fields})
+    if(_source MATCHES "^data:")
+      list(APPEND VARNELO_FUZZ_SOURCES_${_name} ${_source})
+    else()
+      list(APPEND VARNELO_FUZZ_SOURCES_${_name} ${PROJECT_SOURCE_DIR}/${_source})
+    endif()
+  endforeach()
+endforeach()
+
+function(varnelo_fuzz_sources target name)
+  foreach(source ${VARNELO_FUZZ_SOURCES_${name}})
+    if(source MATCHES "^data:(.*)")
+      # Data files the sources include as string literals (speech/embed-data.cmake).
+      include(${PROJECT_SOURCE_DIR}/speech/embed-data.cmake)
+      file(GLOB files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${CMAKE_MATCH_1}/*)
+      set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}-data)
+      varnelo_embed_data(${out} ${files})
+      target_include_directories(${target} PRIVATE ${out})
+    else()
+      get_filename_component(folder ${source} DIRECTORY)
+      target_sources(${target} PRIVATE ${source})
+      target_include_directories(${target} PRIVATE ${folder})
+    endif()
+  endforeach()
+endfunction()
