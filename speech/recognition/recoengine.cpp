@@ -71,6 +71,14 @@ TSpRecoEngine::~TSpRecoEngine() {
     FInputThread->wait();
   }
   if (FThread.joinable()) {
+    // Quitting right after (or during) a dictation: the worker finishes what
+    // is queued, so the running mean is kept, but the phrase-end signals
+    // would reach objects that are being destroyed with this one.
+    FClosing = true;
+    if (FActive) {
+      FActive = false;
+      PostEndOfDictation();
+    }
     {
       std::lock_guard lock(FMutex);
       FQuit = true;
@@ -147,7 +155,7 @@ void TSpRecoEngine::Run() {
     {
       std::unique_lock lock(FMutex);
       FWake.wait(lock, [this] { return FQuit || !FTasks.empty(); });
-      if (FQuit) break;
+      if (FTasks.empty()) break;  // quitting, with nothing left to do
       task = std::move(FTasks.front());
       FTasks.pop_front();
     }
@@ -311,8 +319,13 @@ void TSpRecoEngine::Deactivate() {
   if (!FActive) return;
   FActive = false;
   if (FInput) QMetaObject::invokeMethod(FInput, [&] { FInput->Stop(); }, Qt::BlockingQueuedConnection);
+  PostEndOfDictation();
+}
+
+void TSpRecoEngine::PostEndOfDictation() {
   Post([this] { EndPhrase(true); });
-  if (FInput)
+  // Only a microphone has an input id: fed audio keeps no mean.
+  if (!FInputId.isEmpty())
     Post([this, input = FInputId] {
       if (!FHeardSpeech || !FDecoder) return;
       QStringList values;
@@ -402,7 +415,7 @@ void TSpRecoEngine::Decode(std::vector<short> samples) {
     FInSpeech = true;
     FHeardSpeech = true;
     FPhraseStart = FSamples * 1000 / kRate;
-    emit PhraseStarted(FPhraseStart);
+    if (!FClosing) emit PhraseStarted(FPhraseStart);
   } else if (!inSpeech && FInSpeech) {
     EndPhrase(false);
   }
@@ -419,7 +432,7 @@ void TSpRecoEngine::EndPhrase(bool flush) {
   FInUtterance = false;
   const bool hadSpeech = FInSpeech;
   FInSpeech = false;
-  if (hadSpeech) {
+  if (hadSpeech && !FClosing) {
     const qint64 endMs = FSamples * 1000 / kRate;
     emit PhraseEnded(endMs);
     int32 score = 0;
