@@ -158,8 +158,11 @@ void TSpRecoEngine::Run() {
       if (FTasks.empty()) break;  // quitting, with nothing left to do
       task = std::move(FTasks.front());
       FTasks.pop_front();
+      FRunning = true;
     }
     task();
+    std::lock_guard lock(FMutex);
+    FRunning = false;
   }
   if (FDecoder) ps_free(FDecoder);
   FDecoder = nullptr;
@@ -351,7 +354,9 @@ void TSpRecoEngine::Feed(const short* samples, int count) {
 
 bool TSpRecoEngine::Busy() const {
   std::lock_guard lock(FMutex);
-  return FPendingAudio > 0 || !FTasks.empty();
+  // A task taken off the queue is still work in progress: the end of a
+  // phrase may be emitting its words to a caller that waits for Busy().
+  return FPendingAudio > 0 || !FTasks.empty() || FRunning;
 }
 
 void TSpRecoEngine::Timing(double* audioSeconds, double* cpuSeconds) const {

@@ -103,6 +103,7 @@ private:
   std::condition_variable FWake;
   std::deque<TTask> FTasks;
   int FPendingAudio = 0;
+  bool FRunning = false;  // a task is running on the worker
   bool FQuit = false;
   // Set while the engine is destroyed: queued work still runs (the mean is
   // kept) but signals no longer go out to objects going away with it.
