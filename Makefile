@@ -3,7 +3,8 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# `make fuzz SECONDS=N` runs every fuzz target for N seconds.
+# `make fuzz SECONDS=N` runs every fuzz target for N seconds from its corpus in
+# fuzz/corpus/ and merges what it finds back into it.
 SECONDS ?= 60
 
 .PHONY: all deps build run test fuzz bench package clean

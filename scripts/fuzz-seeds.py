@@ -9,7 +9,8 @@ targets get first fragments of encapsulated pixel data: lossless/ (process 14
 streams), jpeg/ (every other JPEG-family stream) and rle/ and jpegext/ (JPEG-LS
 and JPEG 2000) with a 6-byte geometry prefix (see fuzz/fuzz_rle.cpp) before
 the fragment. Seeds are copied or
-made at run time and never committed.
+made at run time and never committed (the corpora the fuzzers grew from them
+are, in fuzz/corpus/); a target without seeds of its own gets an empty folder.
 """
 import hashlib
 import shutil
@@ -43,7 +44,8 @@ CLINICAL_WORDS = (
 LOSSLESS = ("1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70")
 RLE = "1.2.840.10008.1.2.5"
 JPEGEXT = ("1.2.840.10008.1.2.4.80", "1.2.840.10008.1.2.4.81", "1.2.840.10008.1.2.4.90", "1.2.840.10008.1.2.4.91")
-TARGETS = ("load", "writer", "lossless", "rle", "jpeg", "jpegext", "learntext", "clinicalforms")
+TARGETS = tuple(line.split()[0] for line in (ROOT / "fuzz" / "targets.txt").read_text().splitlines()
+                if line[:1].isalpha())
 
 
 def put(folder: Path, data: bytes, hint: str = "") -> None:

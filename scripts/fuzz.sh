@@ -2,21 +2,28 @@
 # Builds the libFuzzer targets with clang-14 in their own build folder and runs
 # each for a bounded time, one after the other, at low priority.
 #
-#   scripts/fuzz.sh BUILD_DIR SECONDS [TARGET...]     (TARGET: load writer lossless rle jpeg jpegext learntext clinicalforms)
+#   scripts/fuzz.sh BUILD_DIR SECONDS [TARGET...]     (TARGET: see fuzz/targets.txt)
 #
-# The corpus of each target grows in BUILD_DIR/fuzz-corpus/TARGET across runs;
-# findings land in BUILD_DIR/fuzz-artifacts/TARGET/. Extra libFuzzer options
-# can be given in FUZZ_OPTIONS, the per-input time limit in FUZZ_TIMEOUT (20 s:
-# an input may draw a bitmap of up to 1 GiB, seconds under the sanitizers);
-# FUZZ_NO_BUILD=1 runs the targets as built.
+# Each target starts from its corpus in the repository (fuzz/corpus/TARGET),
+# the seeds made from the test files and the saved findings; what it finds
+# lands in BUILD_DIR/fuzz-work/TARGET and is merged back into fuzz/corpus/TARGET
+# afterwards (libFuzzer -merge=1: only inputs that reach something new), so a
+# fresh clone goes on where the last campaign stopped. FUZZ_MINIMISE=1 instead
+# rebuilds each corpus from scratch out of the old one and the new finds,
+# keeping the fewest inputs that reach the same; FUZZ_NO_MERGE=1 leaves the
+# corpora alone. Findings land in BUILD_DIR/fuzz-artifacts/TARGET/. Extra
+# libFuzzer options can be given in FUZZ_OPTIONS, the per-input time limit in
+# FUZZ_TIMEOUT (20 s: an input may draw a bitmap of up to 1 GiB, seconds under
+# the sanitizers); FUZZ_NO_BUILD=1 runs the targets as built.
 # Exits non-zero when a target found something.
 set -euo pipefail
 build=${1:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 seconds=${2:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
-targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(load writer lossless rle jpeg jpegext learntext clinicalforms)
 src=$(cd "$(dirname "$0")/.." && pwd)
+list="$src/fuzz/targets.txt"
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(awk '/^[a-z]/ {print $1}' "$list")
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -32,43 +39,61 @@ if [ ! -d "$seeds" ] || [ -n "${FUZZ_RESEED:-}" ]; then
   /usr/bin/python3 "$src/scripts/fuzz-seeds.py" "$seeds"
 fi
 
+# One allocation may hold at most one frame of 1 GiB; inputs beyond 64 KiB
+# are cut, also when merged into the corpus.
+limits=(-timeout="${FUZZ_TIMEOUT:-20}" -rss_limit_mb=3072 -malloc_limit_mb=1100 -max_len=65536)
+
 status=0
 summary=""
 for t in "${targets[@]}"; do
-  case "$t" in
-    load|writer) dict=dicom.dict ;;
-    lossless|jpeg|jpegext) dict=jpeg.dict ;;
-    rle) dict=rle.dict ;;
-    learntext) dict=learntext.dict ;;
-    clinicalforms) dict=clinicalforms.dict ;;
-    *) echo "unknown fuzz target: $t" >&2; exit 2 ;;
-  esac
-  corpus="$build/fuzz-corpus/$t"
+  dict=$(awk -v t="$t" '$1 == t {print $2}' "$list")
+  [ -n "$dict" ] || { echo "unknown fuzz target: $t (see $list)" >&2; exit 2; }
+  fuzzer="$build/fuzz/varnelo-fuzz-$t"
+  corpus="$src/fuzz/corpus/$t"
+  work="$build/fuzz-work/$t"
   artifacts="$build/fuzz-artifacts/$t"
-  mkdir -p "$corpus" "$artifacts" "$seeds/$t"
+  rm -rf "$work"
+  mkdir -p "$corpus" "$work" "$artifacts" "$seeds/$t"
   regressions=()
   [ -d "$src/tests/data/fuzz-regressions/$t" ] && regressions=("$src/tests/data/fuzz-regressions/$t")
   log="$build/fuzz-$t.log"
+  before=$(ls "$corpus" | wc -l)
   echo "== fuzz $t for ${seconds}s (log: $log)"
-  # One allocation may hold at most one frame of 1 GiB.
   set +e
-  nice -n 10 "$build/fuzz/varnelo-fuzz-$t" \
-    -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-20}" -rss_limit_mb=3072 -malloc_limit_mb=1100 \
-    -max_len=65536 -print_final_stats=1 \
+  # New inputs go to the first folder only: the repository's corpus changes
+  # by the merge below, never in the middle of a run.
+  nice -n 10 "$fuzzer" -max_total_time="$seconds" "${limits[@]}" -print_final_stats=1 \
     -dict="$src/fuzz/$dict" -artifact_prefix="$artifacts/" ${FUZZ_OPTIONS:-} \
-    "$corpus" "$seeds/$t" "${regressions[@]}" >"$log" 2>&1
+    "$work" "$corpus" "$seeds/$t" "${regressions[@]}" >"$log" 2>&1
   rc=$?
   set -e
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1)
   cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | awk '{print $2}')
   ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | awk '{print $2}')
-  line="$t: rc=$rc executions=${execs:-?} cov=${cov:-?} ft=${ft:-?} corpus=$(ls "$corpus" | wc -l) artifacts=$(ls "$artifacts" | wc -l)"
-  echo "$line"
-  summary+="$line"$'\n'
   if [ $rc -ne 0 ]; then
     status=1
     grep -E 'ERROR|SUMMARY|invariant|Test unit written' "$log" | head -20 || true
   fi
+  merged=""
+  if [ -z "${FUZZ_NO_MERGE:-}" ]; then
+    # Inputs that crashed are in the artifacts, not in the work folder; the
+    # merge runs in a crash-resistant child all the same.
+    if [ -n "${FUZZ_MINIMISE:-}" ]; then
+      fresh="$build/fuzz-work/$t.minimised"
+      rm -rf "$fresh" && mkdir -p "$fresh"
+      if nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" "$fresh" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1; then
+        find "$corpus" -mindepth 1 -maxdepth 1 -type f -delete
+        find "$fresh" -mindepth 1 -maxdepth 1 -type f -exec cp -t "$corpus" {} +
+      fi
+      rm -rf "$fresh"
+    else
+      nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1 || true
+    fi
+    merged=" corpus=$before->$(ls "$corpus" | wc -l) ($(du -sk "$corpus" | cut -f1) KiB)"
+  fi
+  line="$t: rc=$rc executions=${execs:-?} cov=${cov:-?} ft=${ft:-?} found=$(ls "$work" | wc -l)$merged artifacts=$(ls "$artifacts" | wc -l)"
+  echo "$line"
+  summary+="$line"$'\n'
 done
 echo "== summary"
 printf '%s' "$summary"

@@ -126,6 +126,9 @@ void LearnFromDocuments(QWidget* parent) {
         message = r.changed ? QStringLiteral("Learned %1 sentences (%2 words) from %3 files.")
                                   .arg(r.sentences).arg(r.words).arg(r.files)
                             : QStringLiteral("No text was found to learn from; nothing changed.");
+        if (r.imagesWithoutComment > 0)
+          message += QStringLiteral("\n%1 DICOM files without an image comment had nothing to learn.")
+                         .arg(r.imagesWithoutComment);
         if (!r.skipped.isEmpty())
           message += QStringLiteral("\nSkipped:\n") + r.skipped.join('\n');
       } catch (const std::exception& e) {

@@ -95,7 +95,8 @@ void ForgetLearned() {
   QDir(dir).removeRecursively();
 }
 
-QByteArray LearnableText(const QString& path) {
+QByteArray LearnableText(const QString& path, bool* imageWithoutComment) {
+  if (imageWithoutComment) *imageWithoutComment = false;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) throw ESpeechError(QStringLiteral("cannot be read: ") + f.errorString());
   if (f.size() > kMaxFileBytes) throw ESpeechError(QStringLiteral("too large to learn from (over 256 MB)"));
@@ -106,8 +107,10 @@ QByteArray LearnableText(const QString& path) {
     try {
       dicom::LoadDICOMHeader(QFile::encodeName(path).toStdString(), raw);
       const std::string comment = dicom::DecodedHeader(raw).ImageComments;
-      if (QByteArray::fromStdString(comment).trimmed().isEmpty())
-        throw ESpeechError(QStringLiteral("a DICOM file without an image comment"));
+      if (QByteArray::fromStdString(comment).trimmed().isEmpty()) {
+        if (imageWithoutComment) *imageWithoutComment = true;
+        return {};
+      }
       return QByteArray::fromStdString(comment);
     } catch (const dicom::EDicomError& e) {
       if (bytes.mid(128, 4) == "DICM")
@@ -151,7 +154,12 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
     if (cancelled()) throw ESpeechError(cancelledMessage);
     report(int(30LL * i / std::max<qsizetype>(1, files.size())), QStringLiteral("Reading %1").arg(files[i]));
     try {
-      const QByteArray text = LearnableText(files[i]);
+      bool noComment = false;
+      const QByteArray text = LearnableText(files[i], &noComment);
+      if (noComment) {
+        ++result.imagesWithoutComment;
+        continue;
+      }
       ++result.files;
       for (const auto& sentence : learn::NormaliseText(std::string_view(text.constData(), size_t(text.size())))) {
         std::string line;

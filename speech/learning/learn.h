@@ -29,7 +29,8 @@ struct TLearnStatus {
 
 struct TLearnResult {
   int files = 0;              // files read with text
-  QStringList skipped;        // "path: reason", one per file not learned
+  int imagesWithoutComment = 0;  // DICOM files with no comment: nothing to learn, not a fault
+  QStringList skipped;        // "path: reason", one per unreadable or broken file
   qint64 sentences = 0, words = 0;  // added by this learn
   bool changed = false;       // a new model was put in place
   TLearnStatus status;        // after the learn
@@ -47,6 +48,8 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
                             const std::atomic<bool>* cancel = nullptr);
 
 // The text of one file for learning, as UTF-8: plain text, or a DICOM file's
-// Image Comments decoded by its character set. Throws ESpeechError with the
-// reason when the file gives none.
-QByteArray LearnableText(const QString& path);
+// Image Comments decoded by its character set. A DICOM file without a
+// comment gives no text and sets *imageWithoutComment: most images of a
+// folder have none. Throws ESpeechError with the reason when the file cannot
+// be read or is broken.
+QByteArray LearnableText(const QString& path, bool* imageWithoutComment = nullptr);

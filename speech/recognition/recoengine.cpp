@@ -71,6 +71,14 @@ TSpRecoEngine::~TSpRecoEngine() {
     FInputThread->wait();
   }
   if (FThread.joinable()) {
+    // Quitting right after (or during) a dictation: the worker finishes what
+    // is queued, so the running mean is kept, but the phrase-end signals
+    // would reach objects that are being destroyed with this one.
+    FClosing = true;
+    if (FActive) {
+      FActive = false;
+      PostEndOfDictation();
+    }
     {
       std::lock_guard lock(FMutex);
       FQuit = true;
@@ -147,11 +155,14 @@ void TSpRecoEngine::Run() {
     {
       std::unique_lock lock(FMutex);
       FWake.wait(lock, [this] { return FQuit || !FTasks.empty(); });
-      if (FQuit) break;
+      if (FTasks.empty()) break;  // quitting, with nothing left to do
       task = std::move(FTasks.front());
       FTasks.pop_front();
+      FRunning = true;
     }
     task();
+    std::lock_guard lock(FMutex);
+    FRunning = false;
   }
   if (FDecoder) ps_free(FDecoder);
   FDecoder = nullptr;
@@ -311,8 +322,13 @@ void TSpRecoEngine::Deactivate() {
   if (!FActive) return;
   FActive = false;
   if (FInput) QMetaObject::invokeMethod(FInput, [&] { FInput->Stop(); }, Qt::BlockingQueuedConnection);
+  PostEndOfDictation();
+}
+
+void TSpRecoEngine::PostEndOfDictation() {
   Post([this] { EndPhrase(true); });
-  if (FInput)
+  // Only a microphone has an input id: fed audio keeps no mean.
+  if (!FInputId.isEmpty())
     Post([this, input = FInputId] {
       if (!FHeardSpeech || !FDecoder) return;
       QStringList values;
@@ -338,7 +354,9 @@ void TSpRecoEngine::Feed(const short* samples, int count) {
 
 bool TSpRecoEngine::Busy() const {
   std::lock_guard lock(FMutex);
-  return FPendingAudio > 0 || !FTasks.empty();
+  // A task taken off the queue is still work in progress: the end of a
+  // phrase may be emitting its words to a caller that waits for Busy().
+  return FPendingAudio > 0 || !FTasks.empty() || FRunning;
 }
 
 void TSpRecoEngine::Timing(double* audioSeconds, double* cpuSeconds) const {
@@ -402,7 +420,7 @@ void TSpRecoEngine::Decode(std::vector<short> samples) {
     FInSpeech = true;
     FHeardSpeech = true;
     FPhraseStart = FSamples * 1000 / kRate;
-    emit PhraseStarted(FPhraseStart);
+    if (!FClosing) emit PhraseStarted(FPhraseStart);
   } else if (!inSpeech && FInSpeech) {
     EndPhrase(false);
   }
@@ -419,7 +437,7 @@ void TSpRecoEngine::EndPhrase(bool flush) {
   FInUtterance = false;
   const bool hadSpeech = FInSpeech;
   FInSpeech = false;
-  if (hadSpeech) {
+  if (hadSpeech && !FClosing) {
     const qint64 endMs = FSamples * 1000 / kRate;
     emit PhraseEnded(endMs);
     int32 score = 0;

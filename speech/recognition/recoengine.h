@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -83,6 +84,9 @@ private:
   void CheckModel(const TRecoModel& m) const;
   void Decode(std::vector<short> samples);
   void EndPhrase(bool flush);
+  // Queues the end of a dictation: the phrase in progress, then the running
+  // mean kept for the microphone's next start.
+  void PostEndOfDictation();
 
   // Worker state (touched only on the worker thread).
   ps_decoder_s* FDecoder = nullptr;
@@ -99,7 +103,11 @@ private:
   std::condition_variable FWake;
   std::deque<TTask> FTasks;
   int FPendingAudio = 0;
+  bool FRunning = false;  // a task is running on the worker
   bool FQuit = false;
+  // Set while the engine is destroyed: queued work still runs (the mean is
+  // kept) but signals no longer go out to objects going away with it.
+  std::atomic<bool> FClosing{false};
   std::shared_future<void> FLoaded;
   std::promise<void> FLoadedPromise;
 

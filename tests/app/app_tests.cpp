@@ -6,6 +6,7 @@
 #include "appcontrols.h"
 #include "application.h"
 #include "dicomfiles.h"
+#include "own_home.h"
 #include "screencursor.h"
 
 #include "GraphicControl1.h"
@@ -945,6 +946,7 @@ TEST(BitmapToImage, WrapsWithoutCopying)
 
 int main(int argc, char** argv)
 {
+    const TOwnHome Home;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TVarneloApplication App(argc, argv);

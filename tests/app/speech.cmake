@@ -5,6 +5,7 @@
 if(TARGET varnelo_app AND TARGET speech)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   add_executable(app_speech_tests ${CMAKE_CURRENT_LIST_DIR}/speech_tests.cpp)
+  target_include_directories(app_speech_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(app_speech_tests PRIVATE varnelo_app speech Qt6::Test GTest::gtest)
   set(APP_SPEECH_WITH_PULSE ${CMAKE_CURRENT_LIST_DIR}/../speech/with-pulse.sh)
 

@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include "orvolib.h"
+#include "own_home.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -588,6 +589,7 @@ TEST_F(AppSpeechMissingData, ReadStaysOffAndAFailingStopStillReturnsToIdle)
 
 int main(int argc, char** argv)
 {
+    const TOwnHome Home;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TVarneloApplication App(argc, argv);

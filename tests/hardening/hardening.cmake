@@ -1,8 +1,9 @@
-# Hardening: broken files and resource bounds, replays of the fuzz findings,
-# and (outside the sanitizer tree itself) a second build with ASan + UBSan
-# that runs the unit tests and every fuzz target for a short while.
+# Hardening: broken files and resource bounds, replays of the fuzz findings
+# and corpora, and (outside the sanitizer tree itself) a second build with
+# ASan + UBSan that runs the unit tests and every fuzz target for a short
+# while, starting from its corpus.
 set(VARNELO_HARDENING_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(VARNELO_FUZZ_DIR ${PROJECT_SOURCE_DIR}/fuzz)
+include(${PROJECT_SOURCE_DIR}/fuzz/targets.cmake)
 set(VARNELO_REGRESSIONS ${PROJECT_SOURCE_DIR}/tests/data/fuzz-regressions)
 
 add_executable(hardening_broken_files ${VARNELO_HARDENING_DIR}/broken_files_test.cpp)
@@ -18,16 +19,20 @@ add_test(NAME hardening.resources COMMAND hardening_resources)
 # Large frames on purpose: keep it from sharing the machine with itself.
 set_tests_properties(hardening.resources PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
 
-# The fuzz harnesses as plain programs: every saved finding (and, for the
-# file-level targets, every test file and sample) replayed in any build.
-foreach(t load writer lossless rle jpeg jpegext)
+# The fuzz harnesses as plain programs: every saved finding and the corpus
+# (and, for the file-level targets, every test file and sample) replayed in
+# any build.
+foreach(t ${VARNELO_FUZZ_TARGETS})
   add_executable(fuzz_replay_${t} ${VARNELO_FUZZ_DIR}/fuzz_${t}.cpp ${VARNELO_FUZZ_DIR}/replay_main.cpp)
   target_include_directories(fuzz_replay_${t} PRIVATE ${VARNELO_FUZZ_DIR})
   target_link_libraries(fuzz_replay_${t} PRIVATE dicom extrout)
+  varnelo_fuzz_sources(fuzz_replay_${t} ${t})
   set(inputs "")
-  if(EXISTS ${VARNELO_REGRESSIONS}/${t})
-    list(APPEND inputs ${VARNELO_REGRESSIONS}/${t})
-  endif()
+  foreach(folder ${VARNELO_REGRESSIONS}/${t} ${VARNELO_FUZZ_CORPUS}/${t})
+    if(EXISTS ${folder})
+      list(APPEND inputs ${folder})
+    endif()
+  endforeach()
   if(t STREQUAL "load" OR t STREQUAL "writer")
     list(APPEND inputs ${PROJECT_SOURCE_DIR}/tests/data ${PROJECT_SOURCE_DIR}/samples)
   endif()
@@ -63,24 +68,17 @@ if(NOT VARNELO_SANITIZER_CHILD)
              COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/fuzz-seeds.py ${CMAKE_BINARY_DIR}/fuzz-seeds)
     set_tests_properties(sanitize.fuzz_seeds PROPERTIES FIXTURES_SETUP fuzz_seeds TIMEOUT 300)
 
-    foreach(t load writer lossless rle jpeg jpegext learntext clinicalforms)
-      if(t STREQUAL "load" OR t STREQUAL "writer")
-        set(dict dicom.dict)
-      elseif(t STREQUAL "learntext")
-        set(dict learntext.dict)
-      elseif(t STREQUAL "clinicalforms")
-        set(dict clinicalforms.dict)
-      elseif(t STREQUAL "rle")
-        set(dict rle.dict)
-      else()
-        set(dict jpeg.dict)
-      endif()
+    foreach(t ${VARNELO_FUZZ_TARGETS})
       set(work ${CMAKE_BINARY_DIR}/fuzz-test/${t})
-      set(regressions "")
-      if(EXISTS ${VARNELO_REGRESSIONS}/${t})
-        set(regressions ${VARNELO_REGRESSIONS}/${t})
-      endif()
-      # A fresh corpus each run, seeded from the test files; a finding stays
+      set(inputs "")
+      foreach(folder ${VARNELO_FUZZ_CORPUS}/${t} ${VARNELO_REGRESSIONS}/${t})
+        if(EXISTS ${folder})
+          list(APPEND inputs ${folder})
+        endif()
+      endforeach()
+      # Every input of the repository's corpus and every saved finding first,
+      # then a short run; what it finds goes to a fresh folder each time
+      # (`make fuzz` is what merges finds into the corpus). A finding stays
       # in fuzz-test/TARGET/artifacts for triage. An input may draw a bitmap
       # of up to 1 GiB, seconds of work under the sanitizers on a busy
       # machine: the limit catches hangs, hardening.resources the bounds.
@@ -90,8 +88,8 @@ if(NOT VARNELO_SANITIZER_CHILD)
                        ${VARNELO_SANITIZE_TREE}/fuzz/varnelo-fuzz-${t}
                        -max_total_time=${VARNELO_FUZZ_TEST_SECONDS} -timeout=20 -rss_limit_mb=3072
                        -malloc_limit_mb=1100 -max_len=65536 -print_final_stats=1
-                       -dict=${VARNELO_FUZZ_DIR}/${dict} -artifact_prefix=${work}/artifacts/
-                       ${work}/corpus ${CMAKE_BINARY_DIR}/fuzz-seeds/${t} ${regressions})
+                       -dict=${VARNELO_FUZZ_DICT_${t}} -artifact_prefix=${work}/artifacts/
+                       ${work}/corpus ${CMAKE_BINARY_DIR}/fuzz-seeds/${t} ${inputs})
       set_tests_properties(sanitize.fuzz.${t} PROPERTIES
         FIXTURES_REQUIRED "sanitize_tree;fuzz_seeds" TIMEOUT 300
         ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

@@ -68,7 +68,8 @@ check_install() {
   local heard
   if command -v sox >/dev/null; then
     sox -n -r 16000 -c 1 -b 16 "$scratch/quiet.wav" trim 0 1
-    heard=$(XDG_CONFIG_HOME=$scratch/config "$prefix/bin/varnelo-speech" transcribe "$scratch/quiet.wav" 2>&1) ||
+    heard=$(. "$src/tests/common/own-home.sh" "$scratch/own" &&
+              "$prefix/bin/varnelo-speech" transcribe "$scratch/quiet.wav" 2>&1) ||
       fail "installed varnelo-speech does not dictate: $heard"
   fi
   for f in "$desktop" "$metainfo" "$mimexml" "$prefix/share/icons/hicolor/scalable/apps/$id.svg"; do

@@ -427,6 +427,37 @@ TEST(Reco, TheMicrophonesMeanCarriesToTheNextDictationOnThatInputOnly) {
   }
 }
 
+// Quitting within moments of a dictation, or in the middle of one: the
+// running mean is kept all the same, and no phrase signal reaches the
+// objects that go away with the engine.
+TEST(Reco, QuittingRightAfterADictationKeepsTheMeanAndSignalsNoPhrase) {
+  for (const bool deactivated : {true, false}) {
+    QFile::remove(SpeechSettingsPath());
+    OpenSpeechSettings()->setValue(kInputDevice, MicId());
+    std::atomic<int> started{0}, ended{0};
+    std::vector<float> initial;
+    {
+      TSpRecoEngine engine;
+      QObject::connect(&engine, &TSpRecoEngine::PhraseStarted, [&] { ++started; });
+      QObject::connect(&engine, &TSpRecoEngine::PhraseEnded, [&] { ++ended; });
+      QObject::connect(&engine, &TSpRecoEngine::Recognised, [&] { ++ended; });
+      QObject::connect(&engine, &TSpRecoEngine::NothingRecognised, [&] { ++ended; });
+      engine.Activate();
+      initial = engine.CepstralMean();
+      // No trailing silence: the phrase is still open when the engine goes.
+      TMicFeeder feed(Silence(300) + Say("mild degenerative change of the lumbar spine"));
+      ASSERT_TRUE(WaitFor([&] { return feed.Done() && started > 0; }, 30000)) << deactivated;
+      if (deactivated) engine.Deactivate();
+    }
+    if (!deactivated) EXPECT_EQ(ended, 0) << "a phrase signal while the engine was destroyed";
+    auto settings = OpenSpeechSettings();
+    EXPECT_EQ(settings->value(kCepstralMeanInput).toByteArray(), MicId()) << deactivated;
+    const QStringList kept = settings->value(kCepstralMean).toString().split(',');
+    ASSERT_EQ(kept.size(), qsizetype(initial.size())) << deactivated;
+    EXPECT_GT(std::abs(kept[0].toFloat() - initial[0]), 0.5f) << deactivated << ": the voice moved the kept mean";
+  }
+}
+
 // A word that no model knows, added through the dialog, is heard in a
 // sentence, not only alone: it joins the language model's words.
 TEST(Reco, AWordTheUserAddsIsHeardInRunningSpeech) {

@@ -22,12 +22,14 @@ if(TARGET speech)
   # Training: the recordings kept for a later one, the further prompts, and
   # the trainer on recordings (no sound server).
   add_executable(speech_training_tests ${SPEECH_TEST_DIR}/training_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
+  target_include_directories(speech_training_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(speech_training_tests PRIVATE speech GTest::gtest)
   gtest_discover_tests(speech_training_tests TEST_PREFIX "speech.training." DISCOVERY_TIMEOUT 30
                        PROPERTIES TIMEOUT 300 ENVIRONMENT "PULSE_SERVER=unix:/nonexistent/varnelo-no-server")
 
   foreach(part voice reco noserver)
     add_executable(speech_${part}_tests ${SPEECH_TEST_DIR}/${part}_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
+    target_include_directories(speech_${part}_tests PRIVATE ${VARNELO_TEST_COMMON})
     target_link_libraries(speech_${part}_tests PRIVATE speech GTest::gtest)
     target_compile_definitions(speech_${part}_tests PRIVATE VARNELO_SPEECH_TEST_DIR="${SPEECH_TEST_DIR}")
   endforeach()

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "own_home.h"
+
 int main(int argc, char** argv) {
+  const TOwnHome home;
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -6,7 +6,7 @@ tool=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The service's settings of whoever runs the tests stay out of it.
-export XDG_CONFIG_HOME=$scratch/config
+. "$(dirname "$0")/../common/own-home.sh" "$scratch/own"
 # No sound server: speak writes WAV files, and says so when it has nowhere to play.
 export PULSE_SERVER=unix:/nonexistent/varnelo-no-server
 fails=0 passes=0
@@ -26,6 +26,7 @@ printf 'no fracture is seen\n' > "$scratch/prompts-one.txt"
 sox -n -r 16000 -c 1 -b 16 "$scratch/quiet.wav" trim 0 2
 printf 'Luftsichel sign present; Rigler sign seen.\n' > "$scratch/report.txt"
 printf 'GIF89a\0\0\1\0' > "$scratch/picture.gif"
+cp -r "$(dirname "$0")/../../samples" "$scratch/samples"
 
 # name | arguments | exit status | text the output must hold (stdout, else stderr)
 while IFS='|' read -r name args status want; do
@@ -80,6 +81,8 @@ learn status after learning|learn --status|0|Learned: 2 sentences, 6 words, 2 ne
 learn adds up|learn report.txt|0|Learned 2 sentences (6 words) from 1 files.
 learn status, both learns|learn --status|0|Learned: 4 sentences, 12 words, 2 new words.
 learn reset|learn --reset|0|the shipped language model is used again
+learn the bundled samples, most images without a comment|learn samples|0|3 DICOM files without an image comment had nothing to learn
+learn reset after the samples|learn --reset|0|the shipped language model is used again
 learn status after reset|learn --status|0|Nothing is learned
 voices, the natural one in use|voices|0|* cmu_us_
 voices takes no arguments|voices all|2|usage
@@ -136,8 +139,8 @@ set +e
 set -e
 check "a failed speak exits 1 and leaves the file" [ "$rc/$(cat "$scratch/kept.wav")" = 1/kept ]
 check "speak reads standard input" "$tool" speak --wav "$scratch/in.wav" - <<<"from standard input"
-check "failed trainings keep no recordings" [ ! -e "$scratch/config/varnelo-speech/recordings" ]
-check "nothing else is left beside the WAVs" [ -z "$(ls -A "$scratch" | grep -v -e '\.wav$' -e '\.txt$' -e '^picture\.gif$' -e '^config$' -e '^reads$' -e '^err$')" ]
+check "failed trainings keep no recordings" [ ! -e "$XDG_CONFIG_HOME/varnelo-speech/recordings" ]
+check "nothing else is left beside the WAVs" [ -z "$(ls -A "$scratch" | grep -v -e '\.wav$' -e '\.txt$' -e '^picture\.gif$' -e '^samples$' -e '^own$' -e '^reads$' -e '^err$')" ]
 
 # Training on one voice: espeak-ng's en-us, which the shipped acoustic model
 # hears worst, reads the prompts; sentences of our own (not prompts) in the

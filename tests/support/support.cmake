@@ -6,8 +6,10 @@ if(TARGET support)
     ${CMAKE_CURRENT_LIST_DIR}/linkbutton_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/orvolib_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/langsupp_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/myabout_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/myabout_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/own_home_test.cpp)
   set_target_properties(support_tests PROPERTIES AUTOMOC ON)
+  target_include_directories(support_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(support_tests PRIVATE support Qt6::Test GTest::gtest)
   varnelo_embed_version(support_tests VERSION 0.9.3.0)
 

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "orvolib.h"
+#include "own_home.h"
 
 int main(int argc, char** argv) {
+  const TOwnHome home;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   InitStartupSettings();

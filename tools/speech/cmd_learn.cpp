@@ -47,6 +47,10 @@ int LearnCommand(const QStringList& args, int (*usage)()) {
     else
       std::printf("Learned %lld sentences (%lld words) from %d files.\n", qlonglong(r.sentences), qlonglong(r.words),
                   r.files);
+    // Most images of a folder carry no comment: counted, not a failure.
+    if (r.imagesWithoutComment > 0)
+      std::printf("%d DICOM %s without an image comment had nothing to learn.\n", r.imagesWithoutComment,
+                  r.imagesWithoutComment == 1 ? "file" : "files");
     if (r.changed) PrintStatus(r.status);
     return r.skipped.isEmpty() ? 0 : 1;
   } catch (const ESpeechError& e) {
