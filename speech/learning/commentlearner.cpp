@@ -4,6 +4,9 @@
 
 #include <QtGlobal>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <exception>
 #include <iterator>
@@ -47,6 +50,8 @@ bool TCommentLearner::Idle() const {
 }
 
 void TCommentLearner::Run() {
+  // A learn takes seconds of work: dictation and the window go first.
+  ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
   for (;;) {
     std::vector<TSavedComment> batch;
     {
