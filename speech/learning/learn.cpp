@@ -57,9 +57,13 @@ public:
       : FLock(QFileInfo(SpeechSettingsPath()).absolutePath() + "/learned.lock") {
     FLock.setStaleLockTime(0);
     QDir().mkpath(QFileInfo(SpeechSettingsPath()).absolutePath());
-    while (!FLock.tryLock(100)) {
-      if (FLock.error() != QLockFile::LockFailedError)
-        throw ESpeechError(QStringLiteral("The learned language could not be locked beside ") + SpeechSettingsPath());
+    // Errors other than a lock held elsewhere may pass (a lock file being
+    // made or removed meanwhile): only a lasting one gives up.
+    for (int errors = 0; !FLock.tryLock(100);) {
+      if (FLock.error() != QLockFile::LockFailedError && ++errors > 50)
+        throw ESpeechError(QStringLiteral("The learned language could not be locked beside %1 (error %2)")
+                               .arg(SpeechSettingsPath())
+                               .arg(int(FLock.error())));
       if (cancelled && cancelled()) throw ESpeechError(CancelledMessage());
     }
   }

@@ -5,13 +5,14 @@
 if(TARGET varnelo_app AND TARGET speech)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   add_executable(app_speech_tests ${CMAKE_CURRENT_LIST_DIR}/speech_tests.cpp)
+  target_include_directories(app_speech_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(app_speech_tests PRIVATE varnelo_app speech Qt6::Test GTest::gtest)
   set(APP_SPEECH_WITH_PULSE ${CMAKE_CURRENT_LIST_DIR}/../speech/with-pulse.sh)
 
   add_test(NAME app.speech
            COMMAND ${APP_SPEECH_WITH_PULSE} ${CMAKE_CURRENT_BINARY_DIR}/pulse-app-speech
                    $<TARGET_FILE:app_speech_tests> --gtest_filter=AppSpeech.*)
-  set_tests_properties(app.speech PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(app.speech PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 
   add_test(NAME app.speech.MissingData
            COMMAND ${APP_SPEECH_WITH_PULSE} ${CMAKE_CURRENT_BINARY_DIR}/pulse-app-speech-missing

@@ -372,6 +372,7 @@ TEST_F(LearnFiles, ALearnedModelForAnotherBaseModelIsNotUsed) {
 // ---- Saved comments ----
 
 #include "commentlearner.h"
+#include "learndialog.h"
 
 #include <QMutex>
 
@@ -443,10 +444,22 @@ TEST_F(LearnFiles, SavedCommentsLearnWhatTheUserAddedAndAreCountedApart) {
   EXPECT_EQ(ModelFingerprint(), model);
 
   const QString doc = Write("doc.txt", "Kerley lines are seen.");
-  std::thread other([&] { LearnFromPaths({doc}); });
-  const TLearnResult r = LearnSavedComments(
-      {{held + "\r\nThe zentrilax is stable.", held}, {QStringLiteral("Florpitude noted."), QString()}});
+  QString otherError;
+  std::thread other([&] {
+    try {
+      LearnFromPaths({doc});
+    } catch (const std::exception& e) {
+      otherError = QString::fromStdString(e.what());
+    }
+  });
+  TLearnResult r;
+  try {
+    r = LearnSavedComments({{held + "\r\nThe zentrilax is stable.", held}, {QStringLiteral("Florpitude noted."), QString()}});
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
   other.join();
+  EXPECT_TRUE(otherError.isEmpty()) << otherError.toStdString();
   EXPECT_TRUE(r.changed);
   EXPECT_EQ(r.files, 2);
   EXPECT_EQ(r.sentences, 2);
@@ -459,6 +472,8 @@ TEST_F(LearnFiles, SavedCommentsLearnWhatTheUserAddedAndAreCountedApart) {
   EXPECT_EQ(s.commentSentences, 2);
   EXPECT_EQ(s.commentWords, 4 + 2);
   EXPECT_TRUE(s.inUse);
+  EXPECT_TRUE(LearnedSummary().endsWith("; 2 sentences (6 words) come from saved comments."))
+      << LearnedSummary().toStdString();
   QFile dict(RecoModelFromSettings().dictionary);
   ASSERT_TRUE(dict.open(QIODevice::ReadOnly));
   EXPECT_TRUE(dict.readAll().contains("\nzentrilax "));
