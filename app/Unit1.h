@@ -185,6 +185,9 @@ private:
     QString FTreeScrollPath; // the folder to keep in view while the tree loads
     QElapsedTimer FTreeScrollClock;
     QString FListScrollPath; // the start item, kept in view likewise
+    // The comment as the shown file held it, or as it was last saved: what
+    // a save adds to it is what dictation learns.
+    QString FShownComment;
     QElapsedTimer FListScrollClock;
     // The layout as the resize rule last left it.
     bool FLayoutReady = false;

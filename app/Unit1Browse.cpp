@@ -231,6 +231,7 @@ bool TOrvoScrivelUIform::ShowFile(const QString& FileName)
     // Shown as the data set's own character set has it.
     const dicom::THeaderData H = dicom::DecodedHeader(HeaderData);
     ui->Memo1->setPlainText(ansi::CommentFromStored(H.ImageComments));
+    FShownComment = ui->Memo1->StoredText();
 
     auto Text = [](const std::string& S) { return QString::fromUtf8(S.data(), static_cast<qsizetype>(S.size())); };
     AddSummaryLine(QStringLiteral("Patient's Name"), Text(H.PatientName));

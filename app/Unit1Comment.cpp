@@ -9,6 +9,7 @@
 
 #include "GraphicControl1.h"
 
+#include "sprecocontext.h"
 #include "writer.h"
 
 #include <QDate>
@@ -77,13 +78,22 @@ void TOrvoScrivelUIform::Label2Click(QObject*)
                         + L.toString(QTime::currentTime(), LongTimeFormat()))
                     .toStdString();
             };
-            SetScreenCursor(crHourGlass);
-            struct TRestore {
-                ~TRestore() { SetScreenCursor(crDefault); }
-            } Restore;
-            // The writer stores the text in the file's own character set.
-            dicom::WriteDICOMComment(LocalName(Source), LocalName(Target), ui->Memo1->StoredText().toStdString(),
-                                     Hooks);
+            const QString Comment = ui->Memo1->StoredText();
+            bool Saved = false;
+            {
+                SetScreenCursor(crHourGlass);
+                struct TRestore {
+                    ~TRestore() { SetScreenCursor(crDefault); }
+                } Restore;
+                // The writer stores the text in the file's own character set.
+                Saved = dicom::WriteDICOMComment(LocalName(Source), LocalName(Target), Comment.toStdString(), Hooks);
+            }
+            // What the user wrote teaches dictation, in the background: the
+            // save is done whatever the learning makes of it.
+            if (Saved && SpeechReco) {
+                SpeechReco->LearnSavedText(Comment, FShownComment);
+                FShownComment = Comment;
+            }
         }
     }
     ui->Label2->SetFontColor(clPurple);

@@ -439,7 +439,7 @@ std::string CommentValue(const std::string& Comment, const std::string& DateTime
 std::string CommentValueOf(const std::string& Text, const std::string& DateTime)
 {
     const std::string CRLF = "\r\n";
-    const std::string Stars(30, '*');
+    const std::string Stars = kCommentTrailerRule;
     std::string V = Text;
     V += CRLF + CRLF + Stars;
     V += CRLF + kCommentTrailerIntro;
@@ -450,6 +450,34 @@ std::string CommentValueOf(const std::string& Text, const std::string& DateTime)
     if (V.size() % 2 != 0)
         V += ' ';
     return V;
+}
+
+std::string CommentWithoutTrailers(const std::string& Value)
+{
+    const std::string Rule = kCommentTrailerRule;
+    std::string Out = Value;
+    for (size_t From = 0;;) {
+        const size_t Open = Out.find(Rule, From);
+        if (Open == std::string::npos)
+            return Out;
+        // Only a rule followed by the trailer's first line opens one.
+        size_t Next = Open + Rule.size();
+        while (Next < Out.size() && (Out[Next] == '\r' || Out[Next] == '\n'))
+            ++Next;
+        if (Out.compare(Next, sizeof kCommentTrailerIntro - 1, kCommentTrailerIntro) != 0) {
+            From = Open + 1;
+            continue;
+        }
+        const size_t Close = Out.find(Rule, Next);
+        size_t End = Close == std::string::npos ? Out.size() : Close + Rule.size();
+        while (End < Out.size() && Out[End] == ' ') // the padding to even length
+            ++End;
+        size_t Start = Open;
+        while (Start > 0 && (Out[Start - 1] == '\r' || Out[Start - 1] == '\n'))
+            --Start;
+        Out.erase(Start, End - Start);
+        From = Start;
+    }
 }
 
 bool WriteDICOMComment(const std::string& SourceName, const std::string& TargetName, const std::string& Comment,

@@ -21,6 +21,8 @@ struct TCommentWriterHooks {
 inline constexpr char kCommentTrailerIntro[] = "This comment was recorded with";
 inline constexpr char kCommentTrailerNotice[] = "  Varnelo (c) the Varnelo authors. All rights reserved.";
 inline constexpr char kProductWebAddress[] = "https://varnelo.example/app";
+// The rule of stars that opens and closes the trailer.
+inline constexpr char kCommentTrailerRule[] = "******************************";
 
 // The largest value an element with a 2-byte length field can carry (even).
 inline constexpr uint32_t kMaxShortValueLength = 65534;
@@ -30,6 +32,11 @@ inline constexpr uint32_t kMaxShortValueLength = 65534;
 std::string CommentValue(const std::string& Comment, const std::string& DateTime);
 // The same for a comment already trimmed (and encoded): Text stays as it is.
 std::string CommentValueOf(const std::string& Text, const std::string& DateTime);
+
+// A comment as stored, or as shown for editing, without the trailers saves
+// appended to it (each from its rule of stars to the closing one, with the
+// blank lines before it): what the writers themselves wrote.
+std::string CommentWithoutTrailers(const std::string& Value);
 
 // The current local date and time in the C library's locale formats (%x %X),
 // as the environment (LC_ALL, LC_TIME, LANG) selects them, in UTF-8.

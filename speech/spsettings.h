@@ -26,3 +26,5 @@ inline constexpr const char* kModelDictionary = "Engine/Dictionary";
 inline constexpr const char* kModelLanguage = "Engine/LanguageModel";
 inline constexpr const char* kSensitivity = "Engine/Sensitivity";       // 0..100
 inline constexpr const char* kWordsGroup = "Words";                     // word = pronunciation
+// Whether the comments the user saves are learned (true unless set false).
+inline constexpr const char* kLearnSavedComments = "Learning/SavedComments";

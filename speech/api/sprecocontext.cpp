@@ -1,5 +1,6 @@
 #include "sprecocontext.h"
 
+#include "commentlearner.h"
 #include "recoengine.h"
 #include "spdialogs.h"
 #include "spsettings.h"
@@ -104,6 +105,7 @@ TSpSharedRecoContext::TSpSharedRecoContext(QObject* owner)
 }
 
 TSpSharedRecoContext::~TSpSharedRecoContext() {
+  FLearner.reset();
   FEngine->disconnect(this);
   FGrammar.reset();
   FEngine.reset();
@@ -144,4 +146,25 @@ bool TSpSharedRecoContext::WaitUntilIdle(int msTimeout) {
     if (!busy) return true;
     if (msTimeout >= 0 && clock.elapsed() >= msTimeout) return false;
   }
+}
+
+void TSpSharedRecoContext::LearnSavedText(const QString& text, const QString& before) {
+  try {
+    if (!FLearner) FLearner = std::make_unique<TCommentLearner>();
+    FLearner->Add({text, before});
+  } catch (const std::exception& e) {
+    qWarning("varnelo-speech: a saved comment was not learned: %s", e.what());
+  }
+}
+
+bool TSpSharedRecoContext::WaitUntilLearned(int msTimeout) {
+  QElapsedTimer clock;
+  clock.start();
+  while (FLearner && !FLearner->Idle()) {
+    if (msTimeout >= 0 && clock.elapsed() >= msTimeout) return false;
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
 }

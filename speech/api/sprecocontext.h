@@ -30,6 +30,7 @@
 class QWidget;
 class TSpSharedRecoContext;
 class TSpRecoEngine;
+class TCommentLearner;
 
 // The text of a recognised phrase: words as the engine heard them.
 class TSpPhraseInfo {
@@ -141,6 +142,17 @@ public:
   // passes.  For tests and benchmarks.
   bool WaitUntilIdle(int msTimeout);
 
+  // Teaches dictation a comment the user has saved: text as saved, before
+  // the comment its file held when shown (its sentences are not learned
+  // again).  Learned in the background after any learn before it, unless
+  // Engine Properties has it off; the recogniser uses it from its next
+  // dictation.  Needs no microphone; returns at once and never throws: a
+  // learn that fails is logged.
+  void LearnSavedText(const QString& text, const QString& before = QString());
+  // Waits (local event loop) until the texts given are learned or msTimeout
+  // passes.  For tests.
+  bool WaitUntilLearned(int msTimeout);
+
 signals:
   void OnRecognition(QObject* sender, int streamNumber, qint64 streamPosition,
                      int recognitionType, const TSpRecoResult& result);
@@ -158,4 +170,5 @@ private:
   std::shared_ptr<TSpRecoGrammar> FGrammar;
   std::unique_ptr<TSpRecognizer> FRecognizer;
   int FInterests;
+  std::unique_ptr<TCommentLearner> FLearner;  // made at the first saved text
 };

@@ -35,9 +35,15 @@ struct TLearnJob {
 
 QString LearnedSummary() {
   const TLearnStatus s = LearnedStatus();
-  if (s.sentences == 0) return QStringLiteral("Nothing is learned from your documents.");
-  QString text = QStringLiteral("Learned %1 sentences (%2 words, %3 new words) from your documents.")
-                     .arg(s.sentences).arg(s.words).arg(s.newWords);
+  if (s.sentences == 0) return QStringLiteral("Nothing is learned from your documents or saved comments.");
+  QString text = QStringLiteral("Learned %1 sentences (%2 words, %3 new words) ").arg(s.sentences).arg(s.words).arg(s.newWords);
+  if (s.commentSentences == 0)
+    text += QStringLiteral("from your documents.");
+  else if (s.commentSentences == s.sentences)
+    text += QStringLiteral("from the comments you saved.");
+  else
+    text += QStringLiteral("from your documents and saved comments; %1 sentences (%2 words) come from saved comments.")
+                .arg(s.commentSentences).arg(s.commentWords);
   if (!s.inUse) text += QStringLiteral(" They are not used with the model chosen now.");
   return text;
 }

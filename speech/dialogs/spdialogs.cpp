@@ -1,6 +1,7 @@
 #include "spdialogs.h"
 
 #include "audioinput.h"
+#include "commentlearner.h"
 #include "dialogparts.h"
 #include "learndialog.h"
 #include "lts.h"
@@ -9,6 +10,7 @@
 #include "trainedmodel.h"
 #include "trainingdialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -276,6 +278,10 @@ void EngineProperties(QWidget* parent, const QString& title) {
   learnedRow->addWidget(learnedLabel, 1);
   learnedRow->addWidget(learnDocs);
   form->addRow(QStringLiteral("Your language:"), learnedRow);
+  auto* fromComments = new QCheckBox(QStringLiteral("Learn from comments as they are saved"), d.get());
+  fromComments->setObjectName("LearnFromSavedComments");
+  fromComments->setChecked(SavedCommentsLearned());
+  form->addRow(QString(), fromComments);
   auto* note = new QLabel(QStringLiteral("Changes take effect when the recogniser next starts."), d.get());
   auto* layout = new QVBoxLayout(d.get());
   layout->addLayout(form);
@@ -285,6 +291,7 @@ void EngineProperties(QWidget* parent, const QString& title) {
     auto s = OpenSpeechSettings();
     s->setValue(kModelFolder, hmm->text());
     s->setValue(kSensitivity, sens->value());
+    s->setValue(kLearnSavedComments, fromComments->isChecked());
     if (choice->currentIndex() == 0) {
       // The shipped model follows the installation, wherever it moves.
       for (const char* key : {kModelDictionary, kModelLanguage}) s->remove(key);

@@ -9,26 +9,76 @@
 #include "spsettings.h"
 
 #include "dicom.h"
+#include "writer.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <deque>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qint64 kMaxFileBytes = 256LL << 20;
 constexpr const char* kSentences = "sentences.txt";
+// A stored sentence that came from a saved comment begins with this.
+constexpr std::string_view kCommentTag = "comment\t";
+
+// Set while a forget waits: learns in this process give way to it.
+std::atomic<int> gForgetting{0};
+
+struct TSentence {
+  std::string words;     // recogniser words separated by blanks
+  bool comment = false;  // from a saved comment
+};
+
+qint64 WordCount(const std::string& s) { return qint64(std::count(s.begin(), s.end(), ' ') + 1); }
+
+QString CancelledMessage() { return QStringLiteral("Learning was cancelled; the previous model stays in use."); }
+
+// One learn or forget at a time, in this process and in others. The lock of
+// a process that died is taken over; a live one is waited for however long
+// it is held (no age makes it stale).
+class TLearnLock {
+public:
+  explicit TLearnLock(const std::function<bool()>& cancelled)
+      : FLock(QFileInfo(SpeechSettingsPath()).absolutePath() + "/learned.lock") {
+    FLock.setStaleLockTime(0);
+    QDir().mkpath(QFileInfo(SpeechSettingsPath()).absolutePath());
+    // Errors other than a lock held elsewhere may pass (a lock file being
+    // made or removed meanwhile): only a lasting one gives up.
+    for (int errors = 0; !FLock.tryLock(100);) {
+      if (FLock.error() != QLockFile::LockFailedError && ++errors > 50)
+        throw ESpeechError(QStringLiteral("The learned language could not be locked beside %1 (error %2)")
+                               .arg(SpeechSettingsPath())
+                               .arg(int(FLock.error())));
+      if (cancelled && cancelled()) throw ESpeechError(CancelledMessage());
+    }
+  }
+
+private:
+  QLockFile FLock;
+};
+
+// Only the user's own learned folder is read or written, never one another
+// user left there (a home kept across sudo, say).
+void CheckOwnFolder(const QString& dir) {
+  const QFileInfo fi(dir);
+  if (fi.exists() && fi.ownerId() != uint(::geteuid()))
+    throw ESpeechError(QStringLiteral("The folder %1 belongs to another user; nothing is learned there").arg(dir));
+}
 
 // The model a learn mixes with: the one the settings name, else the shipped one.
 void BaseModel(QString* lm, QString* dict) {
@@ -45,24 +95,50 @@ void EnsureFolder(const QString& dir) {
 }
 
 // The stored sentences, oldest first.
-std::deque<std::string> ReadSentences(qint64* words) {
-  std::deque<std::string> out;
+std::deque<TSentence> ReadSentences(qint64* words) {
+  std::deque<TSentence> out;
   *words = 0;
   QFile f(LearnedFolder() + "/" + kSentences);
   if (!f.open(QIODevice::ReadOnly)) return out;
   while (!f.atEnd()) {
-    const QByteArray line = f.readLine().trimmed();
+    QByteArray line = f.readLine().trimmed();
+    TSentence s;
+    if (line.startsWith(QByteArray::fromRawData(kCommentTag.data(), qsizetype(kCommentTag.size())))) {
+      s.comment = true;
+      line = line.mid(qsizetype(kCommentTag.size())).trimmed();
+    }
     if (line.isEmpty()) continue;
-    *words += line.count(' ') + 1;
-    out.emplace_back(line.constData(), size_t(line.size()));
+    s.words.assign(line.constData(), size_t(line.size()));
+    *words += WordCount(s.words);
+    out.push_back(std::move(s));
   }
   return out;
 }
 
+// Text as sentences of recogniser words, each joined by blanks.
+std::vector<std::string> SentencesOf(const QByteArray& utf8) {
+  std::vector<std::string> out;
+  for (const auto& sentence : learn::NormaliseText(std::string_view(utf8.constData(), size_t(utf8.size())))) {
+    std::string line;
+    for (const auto& w : sentence) line += (line.empty() ? "" : " ") + w;
+    if (!line.empty()) out.push_back(std::move(line));
+  }
+  return out;
+}
+
+// Written through to the disk: a model or store that a crash could leave
+// half written is never switched in.
 void WriteFileOrThrow(const QString& path, const QByteArray& data) {
   QFile f(path);
-  if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush())
+  if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush() || ::fsync(f.handle()) != 0)
     throw ESpeechError(QStringLiteral("%1 could not be written: %2").arg(path, f.errorString()));
+}
+
+void SyncPath(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 bool LooksLikeDicom(const QByteArray& head) {
@@ -81,6 +157,8 @@ TLearnStatus LearnedStatus() {
   s.sentences = info.value("sentences").toLongLong();
   s.words = info.value("words").toLongLong();
   s.newWords = info.value("new-words").toLongLong();
+  s.commentSentences = info.value("comment-sentences").toLongLong();
+  s.commentWords = info.value("comment-words").toLongLong();
   s.weight = info.value("weight").toDouble();
   QString lm, dict;
   BaseModel(&lm, &dict);
@@ -89,6 +167,13 @@ TLearnStatus LearnedStatus() {
 }
 
 void ForgetLearned() {
+  // A learn under way here gives way; one in another process is waited for,
+  // so that it cannot put back what is forgotten.
+  ++gForgetting;
+  struct TDone {
+    ~TDone() { --gForgetting; }
+  } done;
+  const TLearnLock lock({});
   const QString dir = LearnedFolder();
   // The link first: from then on the shipped model is used.
   QFile::remove(dir + "/" + kLearnedModelLink);
@@ -106,7 +191,8 @@ QByteArray LearnableText(const QString& path, bool* imageWithoutComment) {
     dicom::THeaderData raw;
     try {
       dicom::LoadDICOMHeader(QFile::encodeName(path).toStdString(), raw);
-      const std::string comment = dicom::DecodedHeader(raw).ImageComments;
+      // The trailer a save appended is no one's writing.
+      const std::string comment = dicom::CommentWithoutTrailers(dicom::DecodedHeader(raw).ImageComments);
       if (QByteArray::fromStdString(comment).trimmed().isEmpty()) {
         if (imageWithoutComment) *imageWithoutComment = true;
         return {};
@@ -123,71 +209,33 @@ QByteArray LearnableText(const QString& path, bool* imageWithoutComment) {
   return QByteArray::fromStdString(learn::TextAsUtf8(view));
 }
 
-TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(int, const QString&)>& progress,
-                            const std::atomic<bool>* cancel) {
-  const auto report = [&](int percent, const QString& what) {
-    if (progress) progress(percent, what);
-  };
-  const auto cancelled = [&] { return cancel && cancel->load(); };
-  const QString cancelledMessage = QStringLiteral("Learning was cancelled; the previous model stays in use.");
-  TLearnResult result;
+namespace {
 
-  // The files: those named, and those in the folders named, recursively.
-  QStringList files;
-  for (const QString& p : paths) {
-    const QFileInfo fi(p);
-    if (fi.isDir()) {
-      QStringList inDir;
-      QDirIterator it(p, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-      while (it.hasNext()) inDir << it.next();
-      inDir.sort();
-      files << inDir;
-    } else if (fi.exists()) {
-      files << p;
-    } else {
-      result.skipped << QStringLiteral("%1: does not exist").arg(p);
-    }
-  }
+using TReport = std::function<void(int, const QString&)>;
 
-  std::vector<std::string> added;
-  for (int i = 0; i < files.size(); ++i) {
-    if (cancelled()) throw ESpeechError(cancelledMessage);
-    report(int(30LL * i / std::max<qsizetype>(1, files.size())), QStringLiteral("Reading %1").arg(files[i]));
-    try {
-      bool noComment = false;
-      const QByteArray text = LearnableText(files[i], &noComment);
-      if (noComment) {
-        ++result.imagesWithoutComment;
-        continue;
-      }
-      ++result.files;
-      for (const auto& sentence : learn::NormaliseText(std::string_view(text.constData(), size_t(text.size())))) {
-        std::string line;
-        for (const auto& w : sentence) line += (line.empty() ? "" : " ") + w;
-        result.words += qint64(sentence.size());
-        added.push_back(std::move(line));
-      }
-    } catch (const ESpeechError& e) {
-      result.skipped << QStringLiteral("%1: %2").arg(files[i], e.Message());
-    }
-  }
-  result.sentences = qint64(added.size());
+// Adds the sentences to the store (the oldest dropped beyond the bound),
+// rebuilds the model from the whole store and switches it in.
+TLearnResult StoreAndBuild(std::vector<TSentence> added, TLearnResult result, const TReport& report,
+                           const std::function<bool()>& cancelled) {
   if (added.empty()) {  // nothing to learn: everything stays as it was
     result.status = LearnedStatus();
     return result;
   }
+  const QString folder = LearnedFolder();
+  CheckOwnFolder(folder);
+  const TLearnLock lock(cancelled);
 
   // The stored sentences with the new ones, the oldest dropped beyond the bound.
   report(30, QStringLiteral("Gathering the learned text"));
   qint64 words = 0;
-  std::deque<std::string> all = ReadSentences(&words);
+  std::deque<TSentence> all = ReadSentences(&words);
   for (auto& s : added) {
-    words += qint64(std::count(s.begin(), s.end(), ' ') + 1);
+    words += WordCount(s.words);
     all.push_back(std::move(s));
   }
-  std::vector<std::string>().swap(added);
+  std::vector<TSentence>().swap(added);
   while (words > kMaxLearnedWords && all.size() > 1) {
-    words -= qint64(std::count(all.front().begin(), all.front().end(), ' ') + 1);
+    words -= WordCount(all.front().words);
     all.pop_front();
   }
 
@@ -205,16 +253,17 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
   }
   if (!dictText.isEmpty() && !dictText.endsWith('\n')) dictText += '\n';
   std::unordered_map<std::string, bool> fresh;  // new word: has a pronunciation
-  qint64 newWords = 0;
+  qint64 newWords = 0, commentSentences = 0, commentWords = 0;
   std::vector<std::string> sentences;
+  std::vector<bool> fromComment;
   sentences.reserve(all.size());
-  for (std::string& s : all) {
-    if (cancelled()) throw ESpeechError(cancelledMessage);
+  for (TSentence& s : all) {
+    if (cancelled()) throw ESpeechError(CancelledMessage());
     std::string kept;
-    for (size_t a = 0; a < s.size();) {
-      size_t b = s.find(' ', a);
-      if (b == std::string::npos) b = s.size();
-      const std::string w = s.substr(a, b - a);
+    for (size_t a = 0; a < s.words.size();) {
+      size_t b = s.words.find(' ', a);
+      if (b == std::string::npos) b = s.words.size();
+      const std::string w = s.words.substr(a, b - a);
       a = b + 1;
       if (w.empty()) continue;
       bool ok = true;
@@ -232,15 +281,20 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
       }
       if (ok) kept += (kept.empty() ? "" : " ") + w;
     }
-    s.clear();
-    s.shrink_to_fit();
-    if (!kept.empty()) sentences.push_back(std::move(kept));
+    s.words.clear();
+    s.words.shrink_to_fit();
+    if (kept.empty()) continue;
+    if (s.comment) {
+      ++commentSentences;
+      commentWords += WordCount(kept);
+    }
+    sentences.push_back(std::move(kept));
+    fromComment.push_back(s.comment);
   }
-  std::deque<std::string>().swap(all);
+  std::deque<TSentence>().swap(all);
   report(40, QStringLiteral("Building the language model"));
 
   // The new model in a folder of its own beside the old one.
-  const QString folder = LearnedFolder();
   EnsureFolder(folder);
   QTemporaryDir work(folder + "/work-XXXXXX");
   if (!work.isValid()) throw ESpeechError(QStringLiteral("A work folder could not be made in ") + folder);
@@ -256,13 +310,25 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
   } catch (const std::exception& e) {
     throw ESpeechError(QStringLiteral("The learned language model could not be built: ") + QString::fromStdString(e.what()));
   }
-  if (!built || cancelled()) throw ESpeechError(cancelledMessage);
+  if (!built || cancelled()) throw ESpeechError(CancelledMessage());
+  SyncPath(work.path() + "/learned.lm.bin");
   WriteFileOrThrow(work.path() + "/learned.dict", dictText);
-  const QString infoText = QStringLiteral("base-lm\t%1\nbase-dict\t%2\nsentences\t%3\nwords\t%4\nnew-words\t%5\nweight\t%6\n")
-                               .arg(baseLm, baseDict).arg(stats.sentences).arg(stats.words).arg(newWords).arg(stats.weight);
+  const QString infoText = QStringLiteral("base-lm\t%1\nbase-dict\t%2\nsentences\t%3\nwords\t%4\nnew-words\t%5\nweight\t%6\n"
+                                          "comment-sentences\t%7\ncomment-words\t%8\n")
+                               .arg(baseLm, baseDict)
+                               .arg(stats.sentences)
+                               .arg(stats.words)
+                               .arg(newWords)
+                               .arg(stats.weight)
+                               .arg(commentSentences)
+                               .arg(commentWords);
   WriteFileOrThrow(work.path() + "/" + kLearnedInfoFile, infoText.toUtf8());
+  SyncPath(work.path());
   QByteArray store;
-  for (const std::string& s : sentences) store += QByteArray::fromStdString(s) + '\n';
+  for (size_t i = 0; i < sentences.size(); ++i) {
+    if (fromComment[i]) store += QByteArray::fromRawData(kCommentTag.data(), qsizetype(kCommentTag.size()));
+    store += QByteArray::fromStdString(sentences[i]) + '\n';
+  }
   const QString storeNew = folder + "/sentences.new";
   WriteFileOrThrow(storeNew, store);
   QFile::setPermissions(storeNew, QFile::ReadOwner | QFile::WriteOwner);
@@ -286,10 +352,87 @@ TLearnResult LearnFromPaths(const QStringList& paths, const std::function<void(i
     throw ESpeechError(QStringLiteral("The learned model could not be put in place in ") + folder);
   }
   ::rename(storeNew.toLocal8Bit().constData(), (folder + "/" + kSentences).toLocal8Bit().constData());
+  SyncPath(folder);
   for (const QString& old : QDir(folder).entryList({"model-*", "work-*"}, QDir::Dirs | QDir::NoDotAndDotDot))
     if (old != name) QDir(folder + "/" + old).removeRecursively();
   result.changed = true;
   result.status = LearnedStatus();
   report(100, QStringLiteral("Learned"));
   return result;
+}
+
+std::function<bool()> CancelCheck(const std::atomic<bool>* cancel) {
+  return [cancel] { return (cancel && cancel->load()) || gForgetting.load() > 0; };
+}
+
+}  // namespace
+
+TLearnResult LearnFromPaths(const QStringList& paths, const TReport& progress, const std::atomic<bool>* cancel) {
+  const auto report = [&](int percent, const QString& what) {
+    if (progress) progress(percent, what);
+  };
+  const auto cancelled = CancelCheck(cancel);
+  TLearnResult result;
+
+  // The files: those named, and those in the folders named, recursively.
+  QStringList files;
+  for (const QString& p : paths) {
+    const QFileInfo fi(p);
+    if (fi.isDir()) {
+      QStringList inDir;
+      QDirIterator it(p, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+      while (it.hasNext()) inDir << it.next();
+      inDir.sort();
+      files << inDir;
+    } else if (fi.exists()) {
+      files << p;
+    } else {
+      result.skipped << QStringLiteral("%1: does not exist").arg(p);
+    }
+  }
+
+  std::vector<TSentence> added;
+  for (int i = 0; i < files.size(); ++i) {
+    if (cancelled()) throw ESpeechError(CancelledMessage());
+    report(int(30LL * i / std::max<qsizetype>(1, files.size())), QStringLiteral("Reading %1").arg(files[i]));
+    try {
+      bool noComment = false;
+      const QByteArray text = LearnableText(files[i], &noComment);
+      if (noComment) {
+        ++result.imagesWithoutComment;
+        continue;
+      }
+      ++result.files;
+      for (std::string& line : SentencesOf(text)) {
+        result.words += WordCount(line);
+        added.push_back({std::move(line), false});
+      }
+    } catch (const ESpeechError& e) {
+      result.skipped << QStringLiteral("%1: %2").arg(files[i], e.Message());
+    }
+  }
+  result.sentences = qint64(added.size());
+  return StoreAndBuild(std::move(added), std::move(result), report, cancelled);
+}
+
+TLearnResult LearnSavedComments(const std::vector<TSavedComment>& comments, const std::atomic<bool>* cancel) {
+  const auto userText = [](const QString& text) {
+    return QByteArray::fromStdString(dicom::CommentWithoutTrailers(text.toUtf8().toStdString()));
+  };
+  TLearnResult result;
+  std::vector<TSentence> added;
+  for (const TSavedComment& c : comments) {
+    std::unordered_set<std::string> before;
+    for (std::string& line : SentencesOf(userText(c.before))) before.insert(std::move(line));
+    bool any = false;
+    for (std::string& line : SentencesOf(userText(c.text))) {
+      if (before.count(line)) continue;
+      result.words += WordCount(line);
+      added.push_back({std::move(line), true});
+      any = true;
+    }
+    result.files += any;
+  }
+  result.sentences = qint64(added.size());
+  return StoreAndBuild(std::move(added), std::move(result), [](int, const QString&) {}, CancelCheck(cancel));
 }

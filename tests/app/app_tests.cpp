@@ -4,6 +4,9 @@
 
 #include "ansitext.h"
 #include "appcontrols.h"
+#include "commentlearner.h"
+#include "learnedmodel.h"
+#include "sprecocontext.h"
 #include "application.h"
 #include "dicomfiles.h"
 #include "own_home.h"
@@ -23,7 +26,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMutex>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -141,6 +146,14 @@ protected:
         Write("notes.txt", testgen::Bytes{'h', 'e', 'l', 'l', 'o'});
         QDir(Dir).mkdir(QStringLiteral("sub"));
 
+        // The speech service's settings and what it learns: the test's own.
+        ASSERT_TRUE(Config.isValid());
+        OldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", Config.path().toLocal8Bit());
+        // Saves here are about the file; what a save teaches dictation is
+        // tested on its own.
+        SetSavedCommentsLearned(false);
+
         W = std::make_unique<TOrvoScrivelUIform>(Dir);
         W->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(W.get()));
@@ -149,7 +162,11 @@ protected:
     }
 
     // The window goes before its folder.
-    void TearDown() override { W.reset(); }
+    void TearDown() override
+    {
+        W.reset();
+        qputenv("XDG_CONFIG_HOME", OldConfig);
+    }
 
     void Write(const QString& Name, const testgen::Bytes& B) { testgen::WriteFile(Path(Name).toStdString(), B); }
     QString Path(const QString& Name) const { return Dir + u'/' + Name; }
@@ -184,6 +201,8 @@ protected:
 
     const testgen::TempDir Scratch{"app"};
     const QString Dir = QString::fromStdString(Scratch.Path);
+    QTemporaryDir Config;
+    QByteArray OldConfig;
     std::unique_ptr<TOrvoScrivelUIform> W;
     Ui::TOrvoScrivelUIform* Ui = nullptr;
 };
@@ -456,6 +475,58 @@ TEST_F(MainWindow, SavingOverTheShownFileAsksAndKeepsTheWindow)
     QTest::qWait(1500);
     EXPECT_EQ(W->StatusText(), Source);
     EXPECT_EQ(Ui->Memo1->toPlainText(), Comment);
+}
+
+namespace {
+// Warnings logged meanwhile, from any thread.
+QStringList* LoggedWarnings = nullptr;
+QMutex LoggedWarningsMutex;
+} // namespace
+
+// A learn that fails (here a file stands where the learned folder goes)
+// leaves the save as it was: the file written, no message, the failure in
+// the log.
+TEST_F(MainWindow, AFailedLearnDoesNotFailTheSave)
+{
+    SetSavedCommentsLearned(true);
+    QDir().mkpath(QFileInfo(LearnedFolder()).path());
+    {
+        QFile Blocker(LearnedFolder());
+        ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly) && Blocker.write("not a folder") > 0);
+    }
+    QStringList Warnings;
+    LoggedWarnings = &Warnings;
+    const QtMessageHandler Old = qInstallMessageHandler([](QtMsgType Type, const QMessageLogContext&, const QString& Text) {
+        const QMutexLocker Lock(&LoggedWarningsMutex);
+        if (Type == QtWarningMsg && LoggedWarnings)
+            *LoggedWarnings << Text;
+    });
+    Select({QStringLiteral("ct.dcm")});
+    const QString Target = Path(QStringLiteral("learned.dcm"));
+    Ui->Memo1->setPlainText(QStringLiteral("The zentrilax is stable."));
+    const bool Opened = WithModal([&] { Ui->Label2->click(); }, [&](QWidget* M) {
+        auto* D = qobject_cast<QFileDialog*>(M);
+        ASSERT_NE(D, nullptr);
+        TypeFileName(D, Target);
+        static_cast<QDialog*>(D)->accept();
+    });
+    ASSERT_TRUE(Opened);
+    EXPECT_FALSE(AnyMessageBoxVisible());
+    EXPECT_EQ(Ui->Label2->FontColor(), clPurple);
+    EXPECT_EQ(ScreenCursor(), crDefault);
+    ASSERT_NE(W->SpeechReco, nullptr);
+    EXPECT_TRUE(W->SpeechReco->WaitUntilLearned(60000));
+    EXPECT_FALSE(AnyMessageBoxVisible());
+    qInstallMessageHandler(Old);
+    {
+        const QMutexLocker Lock(&LoggedWarningsMutex);
+        LoggedWarnings = nullptr;
+    }
+    dicom::THeaderData H;
+    ASSERT_TRUE(dicom::LoadDICOMHeader(Target.toStdString(), H));
+    EXPECT_EQ(H.ImageComments.substr(0, 24), "The zentrilax is stable.");
+    EXPECT_TRUE(Warnings.join('|').contains(QStringLiteral("not learned"))) << Warnings.join('|').toStdString();
+    EXPECT_TRUE(QFileInfo(LearnedFolder()).isFile());
 }
 
 TEST_F(MainWindow, CancelledSaveWritesNothing)

@@ -12,7 +12,7 @@ if(TARGET varnelo_app AND TARGET speech)
   add_test(NAME app.speech
            COMMAND ${APP_SPEECH_WITH_PULSE} ${CMAKE_CURRENT_BINARY_DIR}/pulse-app-speech
                    $<TARGET_FILE:app_speech_tests> --gtest_filter=AppSpeech.*)
-  set_tests_properties(app.speech PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(app.speech PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 
   add_test(NAME app.speech.MissingData
            COMMAND ${APP_SPEECH_WITH_PULSE} ${CMAKE_CURRENT_BINARY_DIR}/pulse-app-speech-missing

@@ -7,16 +7,22 @@
 
 #include "appcontrols.h"
 #include "application.h"
+#include "dicomfiles.h"
 #include "screencursor.h"
 
+#include "commentlearner.h"
+#include "learn.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
 #include "spvoice.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMediaDevices>
 #include <QAudioDevice>
 #include <QMenu>
@@ -42,6 +48,8 @@ namespace {
 
 // Generous: the CI machine is small and shared.
 constexpr int kLong = 60000;
+// A learn rebuilds the whole learned model.
+constexpr int kLearn = 400000;
 
 bool WaitFor(const std::function<bool()>& Done, int Ms = kLong)
 {
@@ -443,6 +451,67 @@ TEST_F(AppSpeech, ConfigureMenuListsVoicesWithTheCurrentOneTickedAndTheDialogs)
     // to fit.)  The service's short list fits a 1280 x 860 screen whole.
     EXPECT_LE(W->PopupMenu2()->sizeHint().height(), 860);
     W->PopupMenu2()->hide();
+}
+
+// What a saved comment adds is heard from the next dictation: its new words
+// join the recogniser's dictionary (a phrase grammar here, for exact text)
+// and language model. With the switch off a save teaches nothing.
+TEST_F(AppSpeech, ASavedCommentsNewWordsAreHeardAtTheNextDictation)
+{
+    const QString Source = Folder.filePath(QStringLiteral("ct.dcm"));
+    testgen::WriteFile(Source.toStdString(), appfiles::MakeCT({}));
+    ASSERT_TRUE(W->ShowFile(Source));
+    ASSERT_TRUE(W->DictationGrammar);
+    const QString Sentence = QStringLiteral("the zentrilax shows mild florpitude");
+    const QStringList Phrases = {Sentence, QStringLiteral("no fracture is seen")};
+    EXPECT_THROW(W->DictationGrammar->SetPhraseList(Phrases), ESpeechError);
+    const auto Save = [&](const QString& Text, const QString& Name) {
+        Ui->Memo1->setPlainText(Text);
+        QTimer Poll;
+        Poll.setInterval(20);
+        QObject::connect(&Poll, &QTimer::timeout, [&] {
+            auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!D)
+                return;
+            Poll.stop();
+            for (auto* V : D->findChildren<QAbstractItemView*>())
+                if (V->selectionModel())
+                    V->selectionModel()->clearSelection();
+            if (auto* Edit = D->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                Edit->setText(Folder.filePath(Name));
+            static_cast<QDialog*>(D)->accept();
+        });
+        Poll.start();
+        Ui->Label2->click();
+        return QFileInfo::exists(Folder.filePath(Name));
+    };
+    ASSERT_TRUE(Save(QStringLiteral("The zentrilax shows mild florpitude."), QStringLiteral("saved.dcm")));
+    ASSERT_TRUE(W->SpeechReco->WaitUntilLearned(kLearn));
+    EXPECT_EQ(LearnedStatus().commentSentences, 1);
+
+    SetSavedCommentsLearned(false);
+    ASSERT_TRUE(Save(QStringLiteral("The glorbinex is unchanged."), QStringLiteral("again.dcm")));
+    ASSERT_TRUE(W->SpeechReco->WaitUntilLearned(kLearn));
+    EXPECT_EQ(LearnedStatus().commentSentences, 1);
+    SetSavedCommentsLearned(true);
+
+    W->SpeechReco->Recognizer()->SetAudioInputId(MicId());
+    const QByteArray Speech = Say(Sentence);
+    ASSERT_FALSE(Speech.isEmpty());
+    Ui->Memo1->clear();
+    Click(Ui->ToolButton4);
+    ASSERT_EQ(Buttons(), kDictating);
+    // The dictation loaded the learned dictionary.
+    W->DictationGrammar->SetPhraseList(Phrases);
+    {
+        TMicFeeder Feed(Silence(300) + Speech + Silence(1200));
+        ASSERT_TRUE(WaitFor([&] { return Feed.Done(); }));
+        WaitFor([&] { return !W->CommentText().isEmpty(); }, 20000);
+    }
+    Click(Ui->ToolButton3);
+    W->DictationGrammar->SetPhraseList({});
+    EXPECT_EQ(W->CommentText(), Sentence + u' ');
+    ForgetLearned();
 }
 
 // Each audio tool starts the desktop's program found on PATH, detached, and

@@ -3,6 +3,8 @@
 #include "dicomgen.h"
 #include "writer_testutil.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -167,6 +169,37 @@ TEST(CommentValue, Layout)
     const std::string Twice = dicom::CommentValue(Once, "d");
     EXPECT_EQ(Twice.substr(0, dicom::TrimValue(Once).size()), dicom::TrimValue(Once));
     EXPECT_GT(Twice.size(), Once.size() + 100);
+}
+
+// What the writers themselves wrote: every trailer a save appended goes,
+// however the line breaks were turned, and text after one stays.
+TEST(CommentValue, TrailersComeOffWhateverTheLineBreaks)
+{
+    const std::string Once = dicom::CommentValue("Note one.", "01/02/26 10:11:12");
+    const std::string Twice = dicom::CommentValue(Once + "\r\nNote two.", "02/02/26 09:00:00");
+    auto Lf = [](std::string S) {
+        S.erase(std::remove(S.begin(), S.end(), '\r'), S.end());
+        return S;
+    };
+    const std::string Stars(30, '*');
+    struct {
+        std::string Value, Kept;
+    } Cases[] = {
+        {"", ""},
+        {"No trailer.", "No trailer."},
+        {Once, "Note one."},
+        {Twice, "Note one.\r\nNote two."},
+        {Lf(Twice), "Note one.\nNote two."},
+        {dicom::CommentValue("", "d"), ""},
+        // A rule of the user's own is text, as is one the trailer's line does not follow.
+        {"Before\r\n" + Stars + "\r\nafter", "Before\r\n" + Stars + "\r\nafter"},
+        // A trailer cut short ends the text.
+        {"Kept\r\n\r\n" + Stars + "\r\nThis comment was recorded with\r\n  Var", "Kept"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Value);
+        EXPECT_EQ(dicom::TrimValue(dicom::CommentWithoutTrailers(C.Value)), C.Kept);
+    }
 }
 
 TEST(CommentValue, LocaleDateTimeFollowsTheEnvironment)

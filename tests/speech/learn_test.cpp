@@ -375,3 +375,143 @@ TEST_F(LearnFiles, ALearnedModelForAnotherBaseModelIsNotUsed) {
   EXPECT_EQ(RecoModelFromSettings().languageModel, GeneralRecoModel().languageModel);
   EXPECT_FALSE(LearnedStatus().inUse);
 }
+
+// ---- Saved comments ----
+
+#include "commentlearner.h"
+#include "learndialog.h"
+
+#include <QMutex>
+
+#include <chrono>
+
+namespace {
+
+// A comment as a save stores it: the text, then the trailer.
+QString AsSaved(const QString& text, const QString& when) {
+  const QString rule(30, u'*');
+  return text + "\r\n\r\n" + rule + "\r\nThis comment was recorded with\r\n"
+         "  Varnelo (c) the Varnelo authors. All rights reserved.\r\nhttps://varnelo.example/app\r\n\r\n" + when + "\r\n" + rule;
+}
+
+bool WaitIdle(const TCommentLearner& l) {
+  for (int i = 0; i < 3000 && !l.Idle(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return l.Idle();
+}
+
+// Warnings logged meanwhile, from any thread.
+class TWarnings {
+public:
+  TWarnings() {
+    Self() = this;
+    FOld = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+      QMutexLocker lock(&Self()->FMutex);
+      if (type == QtWarningMsg) Self()->FTexts << text;
+    });
+  }
+  ~TWarnings() {
+    qInstallMessageHandler(FOld);
+    Self() = nullptr;
+  }
+  QStringList Texts() {
+    QMutexLocker lock(&FMutex);
+    return FTexts;
+  }
+
+private:
+  static TWarnings*& Self() {
+    static TWarnings* self = nullptr;
+    return self;
+  }
+  QtMessageHandler FOld;
+  QMutex FMutex;
+  QStringList FTexts;
+};
+
+}  // namespace
+
+// Only what the user added is learned: not the comment the file held, not
+// the trailers saves append; the status counts it apart from documents. A
+// document learned at the same time waits for the comment's learn (or the
+// other way round), and neither loses the other's sentences.
+TEST_F(LearnFiles, SavedCommentsLearnWhatTheUserAddedAndAreCountedApart) {
+  const QString held = AsSaved("Kerley lines are seen.", "01/02/26 10:11:12");
+  const QByteArray model = ModelFingerprint();
+  struct Case { const char* what; TSavedComment comment; };
+  const Case nothing[] = {
+      {"saved unchanged", {held, held}},
+      {"a trailer alone", {AsSaved("", "02/02/26 09:00:00"), QString()}},
+      {"blank", {QStringLiteral(" \r\n "), QString()}},
+  };
+  for (const auto& c : nothing) {
+    const TLearnResult r = LearnSavedComments({c.comment});
+    EXPECT_FALSE(r.changed) << c.what;
+    EXPECT_EQ(r.sentences, 0) << c.what;
+  }
+  EXPECT_EQ(ModelFingerprint(), model);
+
+  const QString doc = Write("doc.txt", "Kerley lines are seen.");
+  QString otherError;
+  std::thread other([&] {
+    try {
+      LearnFromPaths({doc});
+    } catch (const std::exception& e) {
+      otherError = QString::fromStdString(e.what());
+    }
+  });
+  TLearnResult r;
+  try {
+    r = LearnSavedComments({{held + "\r\nThe zentrilax is stable.", held}, {QStringLiteral("Florpitude noted."), QString()}});
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
+  other.join();
+  EXPECT_TRUE(otherError.isEmpty()) << otherError.toStdString();
+  EXPECT_TRUE(r.changed);
+  EXPECT_EQ(r.files, 2);
+  EXPECT_EQ(r.sentences, 2);
+  QStringList stored = Stored();
+  stored.sort();
+  EXPECT_EQ(stored, QStringList({"comment\tflorpitude noted", "comment\tthe zentrilax is stable",
+                                 "kerley lines are seen"}));
+  const TLearnStatus s = LearnedStatus();
+  EXPECT_EQ(s.sentences, 3);
+  EXPECT_EQ(s.commentSentences, 2);
+  EXPECT_EQ(s.commentWords, 4 + 2);
+  EXPECT_TRUE(s.inUse);
+  EXPECT_TRUE(LearnedSummary().endsWith("; 2 sentences (6 words) come from saved comments."))
+      << LearnedSummary().toStdString();
+  QFile dict(RecoModelFromSettings().dictionary);
+  ASSERT_TRUE(dict.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(dict.readAll().contains("\nzentrilax "));
+  EXPECT_FALSE(QFileInfo::exists(QFileInfo(SpeechSettingsPath()).path() + "/learned.lock"));
+}
+
+// The learner in the background: off by the settings' switch, and a learn
+// that fails is logged, never thrown at the saver.
+TEST_F(LearnFiles, TheLearnerFollowsTheSwitchAndOnlyLogsAFailure) {
+  EXPECT_TRUE(SavedCommentsLearned());
+  TWarnings warnings;
+  {
+    TCommentLearner learner;
+    SetSavedCommentsLearned(false);
+    learner.Add({QStringLiteral("Zentrilax noted."), QString()});
+    ASSERT_TRUE(WaitIdle(learner));
+    EXPECT_EQ(LearnedStatus().sentences, 0);
+    EXPECT_FALSE(QFileInfo::exists(LearnedFolder()));
+
+    // A file where the learned folder belongs: the learn cannot be made.
+    SetSavedCommentsLearned(true);
+    QDir().mkpath(QFileInfo(LearnedFolder()).path());
+    QFile blocker(LearnedFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly) && blocker.write("not a folder") > 0);
+    blocker.close();
+    ASSERT_TRUE(QFileInfo(LearnedFolder()).isFile());
+    learner.Add({QStringLiteral("Zentrilax noted."), QString()});
+    ASSERT_TRUE(WaitIdle(learner));
+  }
+  const QStringList logged = warnings.Texts();
+  ASSERT_EQ(logged.size(), 1) << logged.join('|').toStdString();
+  EXPECT_TRUE(logged[0].contains("not learned")) << logged[0].toStdString();
+  EXPECT_TRUE(QFileInfo(LearnedFolder()).isFile());
+}

@@ -1,6 +1,7 @@
 // Dictation end to end: synthesised speech is written into the private
 // server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
 #include "audioinput.h"
+#include "commentlearner.h"
 #include "learn.h"
 #include "learndialog.h"
 #include "recoengine.h"
@@ -12,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -618,13 +620,25 @@ TEST(RecoDialogs, VolumeAndEnginePropertiesAreKeptInTheServiceSettings) {
     d->accept();
   }, &seenVolume);
   c.ctx.Recognizer()->DisplayUI(nullptr, "Audio Volume", "AudioVolume");
-  WithDialog("EngineProperties", [&](QDialog* d) {
-    EXPECT_TRUE(d->findChild<QLineEdit*>("AcousticModel")->text().endsWith("en-us"));
-    d->findChild<QSlider*>("Sensitivity")->setValue(70);
-    d->accept();
-  }, &seenEngine);
-  c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
-  EXPECT_TRUE(seenVolume && seenEngine);
+  // Learning from saved comments: on until switched off.
+  const auto engine = [&](bool learnComments) {
+    seenEngine = false;
+    WithDialog("EngineProperties", [&](QDialog* d) {
+      EXPECT_TRUE(d->findChild<QLineEdit*>("AcousticModel")->text().endsWith("en-us"));
+      d->findChild<QSlider*>("Sensitivity")->setValue(70);
+      auto* box = d->findChild<QCheckBox*>("LearnFromSavedComments");
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->isChecked(), !learnComments);
+      box->setChecked(learnComments);
+      d->accept();
+    }, &seenEngine);
+    c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+    EXPECT_TRUE(seenEngine);
+    EXPECT_EQ(SavedCommentsLearned(), learnComments);
+  };
+  engine(false);
+  engine(true);
+  EXPECT_TRUE(seenVolume);
   auto s = OpenSpeechSettings();
   EXPECT_EQ(s->value(kInputVolume).toInt(), 80);
   EXPECT_EQ(s->value(kSensitivity).toInt(), 70);

@@ -15,6 +15,9 @@ void PrintStatus(const TLearnStatus& s) {
   }
   std::printf("Learned: %lld sentences, %lld words, %lld new words.\n", qlonglong(s.sentences), qlonglong(s.words),
               qlonglong(s.newWords));
+  if (s.commentSentences > 0)
+    std::printf("Of those, from saved comments: %lld sentences, %lld words.\n", qlonglong(s.commentSentences),
+                qlonglong(s.commentWords));
   if (s.inUse)
     std::printf("The learned text has a share of %.2g %% in the language model.\n", s.weight * 100);
   else
