@@ -29,6 +29,9 @@ public:
     // cost nothing until a row is written: a large image whose file holds
     // only part of its pixels is mostly rows nobody writes.
     void SetSize(int Width, int Height, int BitsPerPixel);
+    // SetSize without the zeros, for a writer that fills every byte of every
+    // row itself, the padding at the end of each row included.
+    void SetSizeForOverwrite(int Width, int Height, int BitsPerPixel);
     void Clear() { SetSize(0, 0, 8); }
 
     int Width() const { return W; }
@@ -53,12 +56,26 @@ public:
         return 0xFF000000u | (static_cast<uint32_t>(R) << 16) | (static_cast<uint32_t>(G) << 8) | B;
     }
 
+    // Bytes of the pixel block the thread keeps for its next bitmap (0 when
+    // none); let go of with ReleaseSpare.
+    static size_t SpareBytes();
+    // True when the pixels are a block an earlier bitmap let go of: its
+    // pages are mapped already.
+    bool Recycled() const { return Reused; }
+    static void ReleaseSpare();
+
 private:
+    // Hands the block to the thread's spare slot, or frees it.
     struct TFree {
-        void operator()(uint8_t* P) const { std::free(P); }
+        TFree() noexcept : Capacity(0) {}
+        explicit TFree(size_t Bytes) noexcept : Capacity(Bytes) {}
+        size_t Capacity;
+        void operator()(uint8_t* P) const;
     };
+    void Resize(int Width, int Height, int BitsPerPixel, bool Zeroed);
     int W = 0, H = 0, Bpp = 8;
     size_t RowBytes = 0;
+    bool Reused = false;
     std::unique_ptr<uint8_t[], TFree> Pixels;
     TColourTable Colours{};
 };

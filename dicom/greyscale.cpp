@@ -38,7 +38,7 @@ void MapPages(TBitmap& Out)
 {
     const size_t Bytes = Out.ByteCount();
     static const size_t Page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
-    if (Bytes < 4 * Page || Bytes > kMapPagesMax)
+    if (Out.Recycled() || Bytes < 4 * Page || Bytes > kMapPagesMax)
         return;
     const auto Start = reinterpret_cast<uintptr_t>(Out.Bits());
     const uintptr_t First = (Start + Page - 1) & ~(uintptr_t(Page) - 1);
@@ -334,16 +334,28 @@ int32_t RenderGrey16(const TData28& Data, const TransferSyntaxState& TS, TBitmap
         if (Max != Min && !HaveAVX2())
             Lut = StretchTable(Min, Max);
         const uint8_t* Table = Lut.empty() ? nullptr : Lut.data();
-        Out.SetSize(W, Rows, 8);
+        // A file that holds the whole frame has every row written here, so
+        // the bitmap needs no zeros first; a short one keeps the zeros of the
+        // rows it lacks for free.
+        const bool Full = Present == Rows;
+        if (Full)
+            Out.SetSizeForOverwrite(W, Rows, 8);
+        else
+            Out.SetSize(W, Rows, 8);
         if (Present > 0)
             MapPages(Out);
         MakeGreyColourTable(Out.ColourTable(), Data.Photometric);
+        const size_t Pad = Out.Stride() - size_t(Columns);
         for (int Row = 0; Row < Present; Row += BlockRows) {
             const int Count = std::min(BlockRows, Present - Row);
             if (!Whole)
                 Load(Row, Count);
-            for (int R = 0; R < Count; ++R)
-                StretchSamples(Block + size_t(R) * Columns, uint64_t(Columns), Out.Row(Row + R), Min, Max, Table);
+            for (int R = 0; R < Count; ++R) {
+                uint8_t* const Line = Out.Row(Row + R);
+                StretchSamples(Block + size_t(R) * Columns, uint64_t(Columns), Line, Min, Max, Table);
+                if (Full && Pad > 0)
+                    std::memset(Line + Columns, 0, Pad);
+            }
         }
         const T Zero = 0;
         uint8_t Absent = 0;
@@ -374,12 +386,18 @@ void StretchRows(const uint16_t* Raw, int Width, int Height, int Components, TPh
     if (Max != Min && !HaveAVX2())
         Lut = StretchTable(Min, Max);
     const uint8_t* Table = Lut.empty() ? nullptr : Lut.data();
-    Out.SetSize(Width, Height, Components == 1 ? 8 : 24);
+    // Every byte of every row is written below.
+    Out.SetSizeForOverwrite(Width, Height, Components == 1 ? 8 : 24);
     MapPages(Out);
     if (Components == 1)
         MakeGreyColourTable(Out.ColourTable(), Photometric);
-    for (int R = 0; R < Height; ++R)
-        StretchSamples(S + RowSamples * R, uint64_t(RowSamples), Out.Row(R), Min, Max, Table);
+    const size_t Pad = Out.Stride() - RowSamples;
+    for (int R = 0; R < Height; ++R) {
+        uint8_t* const Line = Out.Row(R);
+        StretchSamples(S + RowSamples * R, uint64_t(RowSamples), Line, Min, Max, Table);
+        if (Pad > 0)
+            std::memset(Line + RowSamples, 0, Pad);
+    }
 }
 
 } // namespace

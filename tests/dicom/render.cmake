@@ -13,3 +13,8 @@ set_tests_properties(render_interop PROPERTIES TIMEOUT 300)
 target_sources(render_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/jpeg12_encoder.cpp)
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/jpeg12_encoder.cpp PROPERTIES INCLUDE_DIRECTORIES ${IJG12_INCLUDE_DIR})
 target_link_libraries(render_test PRIVATE ${IJG12_LIBRARY})
+# Bitmaps rendered into the block an earlier bitmap let go of.
+add_executable(render_reuse_test ${CMAKE_CURRENT_LIST_DIR}/render_reuse_test.cpp)
+target_include_directories(render_reuse_test PRIVATE ${VARNELO_TEST_COMMON})
+target_link_libraries(render_reuse_test PRIVATE dicom GTest::gtest_main)
+gtest_discover_tests(render_reuse_test DISCOVERY_TIMEOUT 60)
