@@ -5,7 +5,7 @@
 set -euo pipefail
 build=$1
 # The machine and its load go with the figures.
-echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(getconf _NPROCESSORS_ONLN) cores online; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 here=$(cd "$(dirname "$0")" && pwd)
 data="$build/bench/encaps_data"
 if [ ! -f "$data/bench12_sv1.dcm" ]; then
