@@ -83,13 +83,22 @@ void BuildFastTable(const THuffmanTable& H, TFastTable& F)
         const uint64_t Bits = static_cast<uint64_t>(P) << (64 - kFastBits);
         int Category, Consumed;
         ResolveCode(H, Bits, Category, Consumed);
-        F.Total[P] = F.CodeLen[P] = F.Extra[P] = F.Big[P] = 0;
-        if (Consumed > kFastBits)
+        F.Total[P] = 0;
+        F.Offset[P] = 0;
+        const int Extra = Category >= 16 ? 0 : Category;
+        // The sign of the difference is the first extra bit: it must be
+        // among the peeked ones.
+        if (Consumed > kFastBits || (Extra > 0 && Consumed == kFastBits))
             continue;
-        F.CodeLen[P] = static_cast<uint8_t>(Consumed);
-        F.Extra[P] = static_cast<uint8_t>(Category >= 16 ? 0 : Category);
-        F.Total[P] = static_cast<uint8_t>(F.CodeLen[P] + F.Extra[P]);
-        F.Big[P] = Category >= 16;
+        const int32_t Code = static_cast<int32_t>(P >> (kFastBits - Consumed));
+        int32_t Offset = -(Code << Extra);
+        if (Category >= 16) {
+            Offset += 32768;
+        } else if (Extra > 0 && ((P >> (kFastBits - Consumed - 1)) & 1) == 0) {
+            Offset += 1 - (1 << Extra); // a negative difference
+        }
+        F.Total[P] = static_cast<uint8_t>(Consumed + Extra);
+        F.Offset[P] = Offset;
     }
 }
 

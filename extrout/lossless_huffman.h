@@ -19,12 +19,13 @@ constexpr int kFastBits = 12;
 
 // One array per field: the total length is on the chain every sample waits
 // on, and a byte array indexed by the peeked bits is the shortest way to it.
+// The code sits in the peeked bits, and so does the sign of the difference
+// whenever the code is shorter than them; the difference is then the top
+// Total bits of the stream, read as a number, plus Offset.
 struct TFastTable {
     const THuffmanTable* Huff;
-    uint8_t Total[1 << kFastBits];   // code and extra bits consumed; 0 when the code is longer
-    uint8_t CodeLen[1 << kFastBits]; // code bits
-    uint8_t Extra[1 << kFastBits];   // extra bits that follow (the category, 0 for 0 and 16)
-    uint8_t Big[1 << kFastBits];     // 1 for category 16: a difference of 32768
+    uint8_t Total[1 << kFastBits];  // code and extra bits consumed; 0 for the slow way
+    int32_t Offset[1 << kFastBits]; // takes away the code, applies EXTEND
 };
 
 struct TDiff {

@@ -23,11 +23,6 @@ inline uint64_t LoadBE64(const uint8_t* P)
     return __builtin_bswap64(V);
 }
 
-// EXTEND by table, with S = 0 giving 0.
-constexpr uint32_t kHalf[17] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768};
-constexpr int32_t kAdjust[17] = {0,     -1,    -3,    -7,     -15,    -31,    -63,     -127,   -255,
-                                 -511,  -1023, -2047, -4095,  -8191,  -16383, -32767, -65535};
-
 // The next difference at bit Cursor of Data (big-endian bit order). Data must
 // hold 8 readable bytes from Cursor's byte on. Code and extra bits take at
 // most 31 bits, so one load serves both.
@@ -41,11 +36,8 @@ inline int32_t NextDiff(const uint8_t* Data, uint64_t& Cursor, const TFastTable&
         Cursor += R.Bits;
         return R.Diff;
     }
-    const uint32_t S = T.Extra[I];
-    const uint32_t V = static_cast<uint32_t>(((Bits << T.CodeLen[I]) >> (63 - S)) >> 1);
     Cursor += N;
-    return static_cast<int32_t>(V) + ((static_cast<int32_t>(V - kHalf[S]) >> 31) & kAdjust[S]) +
-           (static_cast<int32_t>(T.Big[I]) << 15);
+    return static_cast<int32_t>(Bits >> (64 - N)) + T.Offset[I];
 }
 
 // A 64-bit bit buffer over the compacted data: Buf holds the stream's bits
@@ -88,12 +80,10 @@ inline int32_t NextDiff(TBits& B, const uint8_t* In, const TFastTable& T)
         B.Count -= R.Bits;
         return R.Diff;
     }
-    const uint32_t S = T.Extra[I];
-    const uint32_t V = static_cast<uint32_t>(((B.Buf << T.CodeLen[I]) >> (63 - S)) >> 1);
+    const int32_t D = static_cast<int32_t>(B.Buf >> (64 - N)) + T.Offset[I];
     B.Buf <<= N;
     B.Count -= N;
-    return static_cast<int32_t>(V) + ((static_cast<int32_t>(V - kHalf[S]) >> 31) & kAdjust[S]) +
-           (static_cast<int32_t>(T.Big[I]) << 15);
+    return D;
 }
 
 template <typename T>
