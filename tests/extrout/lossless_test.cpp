@@ -192,6 +192,53 @@ TEST(LosslessJPEG, CategoriesOneAndSixteen)
     EXPECT_EQ(Reference(S, 8).Out, R.Out);
 }
 
+TEST(LosslessJPEG, EveryCategoryAtEveryCodeLength)
+{
+    // One category at a time, its code of each length: once after codes of
+    // length 6 (a code mostly of zeros) and once after a chain of shorter
+    // codes (all ones but the last bit). The differences are the category's
+    // smallest, middle and largest, of both signs.
+    for (const bool Chain : {false, true}) {
+        for (int Len = 2; Len <= 16; ++Len) {
+            for (int Cat = 1; Cat <= 16; ++Cat) {
+                SCOPED_TRACE(testing::Message() << "chain " << Chain << " length " << Len << " category " << Cat);
+                int Lens[17];
+                int Next = 1;
+                for (int C = 0; C <= 16; ++C) {
+                    if (C == Cat)
+                        Lens[C] = Len;
+                    else if (Chain)
+                        Lens[C] = Next < Len ? Next++ : 16;
+                    else
+                        Lens[C] = 6;
+                }
+                lenc::HuffSpec H;
+                for (int L = 1; L <= 16; ++L)
+                    for (int V = 0; V <= 16; ++V)
+                        if (Lens[V] == L) {
+                            H.Counts[L]++;
+                            H.Values.push_back(V);
+                        }
+                const int Lo = 1 << (Cat - 1), Hi = (1 << Cat) - 1;
+                std::vector<int> Diffs = {Lo, -Lo, Hi, -Hi, (Lo + Hi) / 2, -(Lo + Hi) / 2, -Hi, Hi, -Lo, Lo};
+                if (Cat == 16)
+                    Diffs.assign(10, 32768);
+                std::vector<int> Img;
+                int Sample = 32768;
+                for (int Round = 0; Round < 6; ++Round)
+                    for (int D : Diffs) {
+                        Sample = (Sample + D) & 0xFFFF;
+                        Img.push_back(Sample);
+                    }
+                const auto Params = MakeSpec(16, 1, static_cast<int>(Img.size()), 1, 1, {H});
+                const auto R = Fast(lenc::Encode(Img, Params), OutBytes(Params));
+                ASSERT_TRUE(R.Ok);
+                EXPECT_EQ(R.Out, Expected(Img, 16));
+            }
+        }
+    }
+}
+
 TEST(LosslessJPEG, AllPredictorsRoundTrip)
 {
     std::mt19937 Rng(7);
