@@ -65,19 +65,25 @@ inline TBits BitsAt(const uint8_t* In, uint64_t Cursor)
     return B;
 }
 
-// The next difference; the buffer must hold 12 bits or more. The lookup
-// reads the buffer before the refill, so the load of new bytes runs beside
-// the lookup instead of ahead of it: the two are the chain every sample
-// waits on, and the refill adds enough bits for the rest.
+// The next difference; the buffer must hold 12 bits or more, and 26 or more
+// when the call does not refill (fast codes are at most 11 bits with 15
+// extra bits, or 12 bits with none). The long way leaves 56 bits or more. The lookup reads the buffer before the refill, so the load of
+// new bytes runs beside the lookup instead of ahead of it: the two are the
+// chain every sample waits on, and the refill adds enough bits for the rest.
+template <bool WithRefill = true>
 inline int32_t NextDiff(TBits& B, const uint8_t* In, const TFastTable& T)
 {
     const uint32_t I = static_cast<uint32_t>(B.Buf >> (64 - kFastBits));
     const uint32_t N = T.Total[I];
-    Refill(B, In);
+    if (WithRefill)
+        Refill(B, In);
     if (__builtin_expect(N == 0, 0)) {
+        if (!WithRefill)
+            Refill(B, In); // the long way wants 31 bits
         const TDiff R = SlowDiff(B.Buf, T);
         B.Buf <<= R.Bits;
         B.Count -= R.Bits;
+        Refill(B, In);
         return R.Diff;
     }
     const int32_t D = static_cast<int32_t>(B.Buf >> (64 - N)) + T.Offset[I];
@@ -161,6 +167,27 @@ bool TReconstructor<T, Step>::Span(O* Row, uint64_t RowLen, uint64_t From, uint6
     int32_t Ra[Step];
     for (int K = 0; K < Step; ++K)
         Ra[K] = Q[K - Step];
+    if constexpr (!Checked && Step == 1) {
+        // Pairs with one refill: the refill is a third of a sample's work,
+        // and its 56 bits serve two fast samples of up to 26 bits each.
+        while (End - Q >= 2) {
+            if (__builtin_expect(B.Count < kFastBits, 0))
+                Refill(B, In);
+            const int32_t Rb0 = Ss == 1 ? 0 : static_cast<int32_t>(Above[0]);
+            const int32_t Rc0 = Ss == 1 || Ss == 2 || Ss == 7 ? 0 : static_cast<int32_t>(Above[-1]);
+            const T V0 = static_cast<T>(Predict<Ss>(Ra[0], Rb0, Rc0) + NextDiff<true>(B, In, *Tab[0]));
+            Q[0] = V0;
+            const int32_t Rb1 = Ss == 1 ? 0 : static_cast<int32_t>(Above[1]);
+            const int32_t Rc1 = Ss == 1 || Ss == 2 || Ss == 7 ? 0 : static_cast<int32_t>(Above[0]);
+            const T V1 = static_cast<T>(Predict<Ss>(V0, Rb1, Rc1) + NextDiff<false>(B, In, *Tab[0]));
+            Q[1] = V1;
+            Ra[0] = V1;
+            Q += 2;
+            Above += 2;
+        }
+        if (B.Count < kFastBits)
+            Refill(B, In);
+    }
     while (Q < End) {
         for (int K = 0; K < Step; ++K) {
             const int32_t Rb = Ss == 1 ? 0 : static_cast<int32_t>(Above[K]);
