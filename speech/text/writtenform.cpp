@@ -42,12 +42,13 @@ bool In(const std::string& w, std::initializer_list<const char*> set) {
 }
 
 // Whether a word sounds enough like "point" to be the recogniser's guess
-// at it ("blind", "planned", "pints"): a lip stop, then n, then at most a
-// t or d; vowels, l and r, a doubled letter and a plural s aside.
+// at it ("blind", "planned", "pints", "line"): a lip stop or an l, then n,
+// then at most a t or d; vowels, later l and r, a doubled letter and a
+// plural s aside.
 bool SoundsLikePoint(const std::string& w) {
   std::string key;
   for (char c : w) {
-    if (c == 'b') c = 'p';
+    if (c == 'b' || (c == 'l' && key.empty())) c = 'p';
     else if (c == 'd') c = 't';
     else if (std::string_view("aeiouylrhw").find(c) != std::string_view::npos) continue;
     if (key.empty() || key.back() != c) key += c;

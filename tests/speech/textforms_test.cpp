@@ -72,6 +72,8 @@ TEST(TextForms, SpokenToWrittenAsARadiologistWritesIt) {
       {"the liver spans eighteen blind five centimeters", "the liver spans 18.5 cm"},
       {"three planned eight by two point one centimeters", "3.8 x 2.1 cm"},
       {"a depth of two plan three centimeters", "a depth of 2.3 cm"},
+      {"five line one by four point two centimeters", "5.1 x 4.2 cm"},
+      {"two lesions three millimeters apart", "two lesions 3 mm apart"},
       {"two pints three", "two pints three"},
       {"two blind three people", "two blind three people"},
       {"there are two nodules five millimeters apart", "there are two nodules 5 mm apart"},
