@@ -158,16 +158,17 @@ private:
     if (At(i) == "point" && DigitValue(At(i + 1)) >= 0) n = TNumber{i, 0, "0", false};
     else n = Cardinal(i);
     if (!n) return n;
-    if (DigitValue(At(n->next + 1)) < 0) return n;
-    size_t j = n->next + 1;
-    std::string fraction;
-    while (DigitValue(At(j)) >= 0) fraction += char('0' + DigitValue(At(j++)));
     // A word like "point" between a number below a hundred and digits is
     // the point misheard, where a measurement follows: "eighteen blind five
     // centimeters" is 18.5 cm rather than three tokens of which two wrong.
-    const bool misheard = At(n->next) != "point" && n->value < 100 && SoundsLikePoint(At(n->next)) &&
-                          OnesValue(At(n->next)) < 0 && (At(j) == "by" || Unit(j, false));
-    if (At(n->next) == "point" || misheard) {
+    const bool point = At(n->next) == "point";
+    if (DigitValue(At(n->next + 1)) < 0 ||
+        !(point || (n->value < 100 && OnesValue(At(n->next)) < 0 && SoundsLikePoint(At(n->next)))))
+      return n;
+    size_t j = n->next + 1;
+    std::string fraction;
+    while (DigitValue(At(j)) >= 0) fraction += char('0' + DigitValue(At(j++)));
+    if (point || At(j) == "by" || Unit(j, false)) {
       n->digits += '.' + fraction;
       n->next = j;
       n->decimal = true;
