@@ -10,7 +10,7 @@
 # end of speech.  For the measurements also the display text against the
 # written form ("written"), and read-back: the written and the spoken
 # sentences read by the read-back voices and heard back by the general model
-# (bench/readback.sh), both scored against the spoken form.
+# (bench/readback_forms.sh), both scored against the spoken form.
 #   dictation.sh BUILD [bench_dictation options for the shipped model, e.g. --lm F --dict F]
 # VOICES="rms slt" runs only those voices; SETS="measure" only those sets;
 # READBACK_VOICES="cmu_us_slt" the read-back voices (READBACK_VOICES=none: no read-back).
@@ -75,11 +75,10 @@ taskset -c 0 "$bench" "${text[$first]}" "${audio[$first]}" "$@" --voices "${voic
 grep '^model load' "$scratch/$first.shipped" | sed 's/^/shipped /'
 grep '^model load' "$scratch/$first.general" | sed 's/^/general /'
 # Read-back of the measurements: the written sentences and the spoken ones,
-# each read aloud and heard back, both scored against the spoken form.
+# each read aloud and heard back by the general model, both scored against
+# the spoken form (bench/readback_forms.sh).
 read -r -a rvoices <<< "${READBACK_VOICES:-cmu_us_slt gmw/en-US}"
 if [ "${rvoices[0]}" != none ] && [[ " ${sets[*]} " == *" measure "* ]]; then
   echo "read-back of the measurements (heard by the general model, against the spoken form)"
-  REFERENCE=$here/dictation_measure.txt bash "$here/readback.sh" "$build" "$(written measure)" "${rvoices[@]}" |
-    awk 'NR > 2 {print "written text  " $0}'
-  bash "$here/readback.sh" "$build" "$here/dictation_measure.txt" "${rvoices[@]}" | awk 'NR > 2 {print "spoken text   " $0}'
+  bash "$here/readback_forms.sh" "$build" "$(written measure)" "$here/dictation_measure.txt" "${rvoices[@]}"
 fi
