@@ -360,6 +360,11 @@ private:
   size_t Measurement(size_t i, bool digits) {
     const auto first = Number(i);
     if (!first) return 0;
+    // "the twenty first of january" is an ordinal, not 20 and a word;
+    // "a thirty second delay" a duration.
+    if (first->next == i + 1 && TensValue(w[i]) > 0 && OrdinalValue(At(i + 1)) > 0 && OrdinalValue(At(i + 1)) < 10 &&
+        At(i + 1) != "second")
+      return 0;
     struct TPart {
       size_t from;
       TNumber number;

@@ -91,6 +91,9 @@ TEST(TextForms, SpokenToWrittenAsARadiologistWritesIt) {
       {"at two o'clock", "at 2 o'clock"},
       {"compared with the study from twenty twenty three", "compared with the study from 2023"},
       {"dated march fifth twenty twenty four", "dated March 5, 2024"},
+      {"booked for the twenty first of january", "booked for the twenty first of January"},
+      {"the twenty third image", "the twenty third image"},
+      {"a thirty second delay", "a 30 second delay"},
       // Series and image numbers, counts.
       {"see series four image fifty six", "see series 4 image 56"},
       {"two views of the chest show one nodule", "two views of the chest show one nodule"},
