@@ -133,6 +133,8 @@ TEST(TextForms, WrittenToSpokenAsAPersonSaysIt) {
       {"in 2024", "in twenty twenty four"},
       {"see series 4 image 56", "see series four image fifty six"},
       {"4 mL/s", "four milliliters per second"},
+      {"scanned at 1400 hours, 1200 mL", "scanned at fourteen hundred hours twelve hundred milliliters"},
+      {"1,200 mL in 1900 and 2000", "one thousand two hundred milliliters in nineteen hundred and two thousand"},
   };
   for (const auto& c : cases) EXPECT_EQ(Said(c.written), c.said) << c.written;
 }
@@ -149,6 +151,7 @@ TEST(TextForms, RoundTrip) {
       "two views",                        "12 nodules",                     "an 8 Fr pigtail",
       "at 7 AM",                          "4 mL/s",                          "March 5, 2024",
       "between 2 and 3 cm",               "1200 mL",                         "2 or 3 mm",
+      "scanned at 1400 hours",
   };
   for (const char* t : texts) EXPECT_EQ(Written(Said(t)), t) << Said(t);
 }
