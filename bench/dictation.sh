@@ -3,13 +3,14 @@
 # findings (bench/dictation_dev.txt), technologists' and nurses' notes
 # (bench/dictation_notes.txt), ordinary English (bench/dictation_everyday.txt)
 # and measurements (bench/dictation_measure.txt, said as radiologists say
-# them, with their written form in bench/dictation_measure_written.txt).
+# them, with their written form in bench/dictation_measure_written.txt; a
+# second set in other words, measure2, checks that the first is not fitted).
 # Words wrong per voice with the general English model and with the shipped
 # model, the real-time factor on one core, and the phrase latency after the
 # end of speech.  For the measurements also the display text against the
 # written form ("written"), and read-back: the written and the spoken
 # sentences read by the read-back voices and heard back by the general model
-# (bench/readback.sh), both scored against the spoken form.
+# (bench/readback_forms.sh), both scored against the spoken form.
 #   dictation.sh BUILD [bench_dictation options for the shipped model, e.g. --lm F --dict F]
 # VOICES="rms slt" runs only those voices; SETS="measure" only those sets;
 # READBACK_VOICES="cmu_us_slt" the read-back voices (READBACK_VOICES=none: no read-back).
@@ -24,12 +25,16 @@ if [ ! -x "$bench" ]; then
   exit 0
 fi
 read -r -a voices <<< "${VOICES:-rms slt kal16 hts-slt ked espeak}"
-read -r -a sets <<< "${SETS:-findings notes everyday measure}"
+read -r -a sets <<< "${SETS:-findings notes everyday measure measure2}"
 declare -A text=([findings]=$here/dictation_dev.txt [notes]=$here/dictation_notes.txt
-                 [everyday]=$here/dictation_everyday.txt [measure]=$here/dictation_measure.txt)
+                 [everyday]=$here/dictation_everyday.txt [measure]=$here/dictation_measure.txt
+                 [measure2]=$here/dictation_measure2.txt)
 declare -A audio=([findings]=$build/bench/dictation-audio [notes]=$build/bench/dictation-audio-notes
-                  [everyday]=$build/bench/dictation-audio-everyday [measure]=$build/bench/dictation-audio-measure)
-written=$here/dictation_measure_written.txt
+                  [everyday]=$build/bench/dictation-audio-everyday [measure]=$build/bench/dictation-audio-measure
+                  [measure2]=$build/bench/dictation-audio-measure2)
+# Sets with a written form: the display text is scored against it too.
+written() { echo "$here/dictation_${1}_written.txt"; }
+label() { [ "$1" = measure2 ] && echo meas2 || echo "${1:0:5}"; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 for s in "${sets[@]}"; do
@@ -37,15 +42,15 @@ for s in "${sets[@]}"; do
   # One core each: the real-time factor is that of one core.
   taskset -c 0 "$bench" "${text[$s]}" "${audio[$s]}" --voices "$(IFS=,; echo "${voices[*]}")" --general > "$scratch/$s.general"
   extra=()
-  [ "$s" = measure ] && extra=(--written "$written")
+  [ -f "$(written "$s")" ] && extra=(--written "$(written "$s")")
   taskset -c 0 "$bench" "${text[$s]}" "${audio[$s]}" --voices "$(IFS=,; echo "${voices[*]}")" "${extra[@]}" "$@" > "$scratch/$s.shipped"
 done
 first=${sets[0]}
 head -n 1 "$scratch/$first.shipped"
 # One table: WER % per voice, set and model; "flite+fest" leaves espeak out.
 printf '%-10s' voice
-for s in "${sets[@]}"; do printf ' %10s %10s' "${s:0:5}-gen" "${s:0:5}-ship"; done
-for s in "${sets[@]}"; do [ "$s" = measure ] && printf ' %10s' "written"; done
+for s in "${sets[@]}"; do printf ' %10s %10s' "$(label "$s")-gen" "$(label "$s")-ship"; done
+for s in "${sets[@]}"; do [ -f "$(written "$s")" ] && printf ' %10s' "$(label "$s")-wr"; done
 printf ' %6s\n' RTF
 for v in "${voices[@]}" five all; do
   printf '%-10s' "$([ "$v" = five ] && echo flite+fest || echo "$v")"
@@ -57,7 +62,7 @@ for v in "${voices[@]}" five all; do
     done
   done
   for s in "${sets[@]}"; do
-    [ "$s" = measure ] || continue
+    [ -f "$(written "$s")" ] || continue
     # The display text against the written form.
     awk -v v="$v" '
       $1 ~ /^(rms|slt|kal16|hts-slt|ked|espeak)$/ && (v == "all" || $1 == v || (v == "five" && $1 != "espeak")) {w += $6; e += $7}
@@ -70,11 +75,10 @@ taskset -c 0 "$bench" "${text[$first]}" "${audio[$first]}" "$@" --voices "${voic
 grep '^model load' "$scratch/$first.shipped" | sed 's/^/shipped /'
 grep '^model load' "$scratch/$first.general" | sed 's/^/general /'
 # Read-back of the measurements: the written sentences and the spoken ones,
-# each read aloud and heard back, both scored against the spoken form.
+# each read aloud and heard back by the general model, both scored against
+# the spoken form (bench/readback_forms.sh).
 read -r -a rvoices <<< "${READBACK_VOICES:-cmu_us_slt gmw/en-US}"
 if [ "${rvoices[0]}" != none ] && [[ " ${sets[*]} " == *" measure "* ]]; then
   echo "read-back of the measurements (heard by the general model, against the spoken form)"
-  REFERENCE=$here/dictation_measure.txt bash "$here/readback.sh" "$build" "$written" "${rvoices[@]}" |
-    awk 'NR > 2 {print "written text  " $0}'
-  bash "$here/readback.sh" "$build" "$here/dictation_measure.txt" "${rvoices[@]}" | awk 'NR > 2 {print "spoken text   " $0}'
+  bash "$here/readback_forms.sh" "$build" "$(written measure)" "$here/dictation_measure.txt" "${rvoices[@]}"
 fi

@@ -43,8 +43,10 @@ int ToInt(std::u32string_view s) {
 }
 
 // An integer as written: leading zeros and very long numbers digit by digit,
-// four-digit years as a person says them.
-void Integer(std::u32string_view s, TWords& out) {
+// four-digit years as a person says them, and four digits in whole hundreds
+// too ("1400 hours", "1200 mL": "fourteen hundred") unless written with a
+// thousands separator.
+void Integer(std::u32string_view s, TWords& out, bool grouped = false) {
   if (s.empty()) return;
   if ((s.size() > 1 && s[0] == '0') || s.size() > 12) return Digits(s, out);
   uint64_t n = 0;
@@ -55,10 +57,15 @@ void Integer(std::u32string_view s, TWords& out) {
     Cardinal(n % 100, out);
     return;
   }
+  if (s.size() == 4 && !grouped && n % 100 == 0 && n % 1000 != 0) {
+    Cardinal(n / 100, out);
+    out.push_back("hundred");
+    return;
+  }
   Cardinal(n, out);
 }
 
-void Number(std::u32string_view s, TWords& w) {
+void Number(std::u32string_view s, TWords& w, bool grouped = false) {
   const size_t colon = s.find(':');
   if (colon != TChars::npos) {
     const std::u32string_view h = s.substr(0, colon), m = s.substr(colon + 1);
@@ -90,7 +97,7 @@ void Number(std::u32string_view s, TWords& w) {
       digits += g;
       at += 4;
     }
-    if (grouped && (at >= s.size() || s[at] == '.')) return Number(digits + TChars(s.substr(std::min(at, s.size()))), w);
+    if (grouped && (at >= s.size() || s[at] == '.')) return Number(digits + TChars(s.substr(std::min(at, s.size()))), w, true);
     for (size_t k = 0, start = 0; k <= s.size(); ++k)
       if (k == s.size() || s[k] == ',') {
         if (k > start) Number(s.substr(start, k - start), w);
@@ -100,7 +107,7 @@ void Number(std::u32string_view s, TWords& w) {
   }
   const size_t dot = s.find('.');
   if (dot != TChars::npos) {
-    if (dot > 0) Integer(s.substr(0, dot), w);
+    if (dot > 0) Integer(s.substr(0, dot), w, grouped);
     w.push_back("point");
     const std::u32string_view rest = s.substr(dot + 1);
     const size_t again = rest.find('.');
@@ -108,7 +115,7 @@ void Number(std::u32string_view s, TWords& w) {
     if (again != TChars::npos) Number(rest.substr(again + 1), w);  // "1.2.3": a list of numbers
     return;
   }
-  Integer(s, w);
+  Integer(s, w, grouped);
 }
 
 }  // namespace

@@ -41,6 +41,22 @@ bool In(const std::string& w, std::initializer_list<const char*> set) {
   return std::any_of(set.begin(), set.end(), [&](const char* s) { return w == s; });
 }
 
+// Whether a word sounds enough like "point" to be the recogniser's guess
+// at it ("blind", "planned", "pints", "line"): a lip stop or an l, then n,
+// then at most a t or d; vowels, later l and r, a doubled letter and a
+// plural s aside.
+bool SoundsLikePoint(const std::string& w) {
+  std::string key;
+  for (char c : w) {
+    if (c == 'b' || (c == 'l' && key.empty())) c = 'p';
+    else if (c == 'd') c = 't';
+    else if (std::string_view("aeiouylrhw").find(c) != std::string_view::npos) continue;
+    if (key.empty() || key.back() != c) key += c;
+  }
+  if (key.size() > 1 && key.back() == 's') key.pop_back();
+  return key == "pn" || key == "pnt";
+}
+
 // A number said in words, from words[i]: where it ends, its value, and the
 // digits it is written as.
 struct TNumber {
@@ -106,19 +122,16 @@ private:
     return std::nullopt;
   }
 
-  // 0 .. 999: "two hundred fifty", "a hundred", "one hundred and five".
-  std::optional<TNumber> Below1000(size_t i) const {
-    const int o = OnesValue(At(i));
-    if ((o >= 1 && o <= 9) || (At(i) == "a" && At(i + 1) == "hundred")) {
-      if (At(i + 1) == "hundred") {
-        TNumber n{i + 2, uint64_t(o > 0 ? o : 1) * 100, {}, false};
-        size_t j = n.next;
-        if (At(j) == "and" && Below100(j + 1)) ++j;
-        if (auto r = Below100(j); r && r->value > 0) n.value += r->value, n.next = r->next;
-        return n;
-      }
-    }
-    return Below100(i);
+  // 0 .. 999: "two hundred fifty", "a hundred", "one hundred and five";
+  // leading, also 1000 .. 9999 in hundreds: "twelve hundred".
+  std::optional<TNumber> Below1000(size_t i, bool leading = true) const {
+    const std::optional<TNumber> head = At(i) == "a" ? TNumber{i + 1, 1, {}, false} : Below100(i);
+    if (!head || head->value < 1 || (!leading && head->value > 9) || At(head->next) != "hundred") return Below100(i);
+    TNumber n{head->next + 1, head->value * 100, {}, false};
+    size_t j = n.next;
+    if (At(j) == "and" && Below100(j + 1)) ++j;
+    if (auto r = Below100(j); r && r->value > 0) n.value += r->value, n.next = r->next;
+    return n;
   }
 
   std::optional<TNumber> Cardinal(size_t i) const {
@@ -131,7 +144,7 @@ private:
       ++n->next;
       size_t j = n->next;
       if (At(j) == "and" && Below100(j + 1)) ++j;
-      if (auto r = Below1000(j); r && r->value > 0) n->value += r->value, n->next = r->next;
+      if (auto r = Below1000(j, false); r && r->value > 0) n->value += r->value, n->next = r->next;
     } else if (At(i) == "a") {
       if (n->value != 100) return std::nullopt;
     }
@@ -145,10 +158,18 @@ private:
     if (At(i) == "point" && DigitValue(At(i + 1)) >= 0) n = TNumber{i, 0, "0", false};
     else n = Cardinal(i);
     if (!n) return n;
-    if (At(n->next) == "point" && DigitValue(At(n->next + 1)) >= 0) {
-      size_t j = n->next + 1;
-      n->digits += '.';
-      while (DigitValue(At(j)) >= 0) n->digits += char('0' + DigitValue(At(j++)));
+    // A word like "point" between a number below a hundred and digits is
+    // the point misheard, where a measurement follows: "eighteen blind five
+    // centimeters" is 18.5 cm rather than three tokens of which two wrong.
+    const bool point = At(n->next) == "point";
+    if (DigitValue(At(n->next + 1)) < 0 ||
+        !(point || (n->value < 100 && OnesValue(At(n->next)) < 0 && SoundsLikePoint(At(n->next)))))
+      return n;
+    size_t j = n->next + 1;
+    std::string fraction;
+    while (DigitValue(At(j)) >= 0) fraction += char('0' + DigitValue(At(j++)));
+    if (point || At(j) == "by" || Unit(j, false)) {
+      n->digits += '.' + fraction;
       n->next = j;
       n->decimal = true;
     }
@@ -331,12 +352,19 @@ private:
     return j;
   }
 
+  static bool Dimension(const std::string& connector) { return connector == "by" || connector == "times"; }
+
   // Numbers with their units: "three point two by two point one
   // centimeters" 3.2 x 2.1 cm, "forty percent" 40%, "three to four
   // millimeters" 3 to 4 mm; a count without a unit in digits from ten on.
   size_t Measurement(size_t i, bool digits) {
     const auto first = Number(i);
     if (!first) return 0;
+    // "the twenty first of january" is an ordinal, not 20 and a word;
+    // "a thirty second delay" a duration.
+    if (first->next == i + 1 && TensValue(w[i]) > 0 && OrdinalValue(At(i + 1)) > 0 && OrdinalValue(At(i + 1)) < 10 &&
+        At(i + 1) != "second")
+      return 0;
     struct TPart {
       size_t from;
       TNumber number;
@@ -371,9 +399,11 @@ private:
       }
       decimal |= p.number.decimal;
       parts.push_back(p);
-      if ((At(j) == "by" || At(j) == "to") && Number(j + 1)) {
-        connector = At(j) == "by" ? "x" : "to";
-        by &= At(j) == "by";
+      // "by" and "times" join dimensions, "to", "and" and "or" ranges
+      // ("between two and three centimeters").
+      if (In(At(j), {"by", "times", "to", "and", "or"}) && Number(j + 1)) {
+        connector = At(j);
+        by &= Dimension(connector);
         ++j;
         continue;
       }
@@ -386,14 +416,14 @@ private:
       for (const TPart& p : parts) big |= p.number.decimal || p.number.value >= 10;
       const bool times = by && decimal && parts.size() > 1;
       for (const TPart& p : parts) {
-        if (!p.connector.empty()) Put(times || p.connector == "to" ? p.connector : "by");
+        if (!p.connector.empty()) Put(times && Dimension(p.connector) ? "x" : p.connector);
         if (big) Put(p.number.digits);
         else for (size_t k = p.from; k < p.number.next; ++k) Put(w[k]);
       }
       return parts.back().number.next;
     }
     for (const TPart& p : parts) {
-      if (!p.connector.empty()) Put(p.connector);
+      if (!p.connector.empty()) Put(Dimension(p.connector) ? "x" : p.connector);
       if (p.unit.empty()) Put(p.number.digits);
       else Put(p.number.digits + (p.tight ? "" : " ") + p.unit);
     }

@@ -56,6 +56,28 @@ TEST(TextForms, SpokenToWrittenAsARadiologistWritesIt) {
       {"a twenty gauge line", "a 20 gauge line"},
       {"seventy two year old male", "72 year old male"},
       {"patient weight is eighty two kilograms", "patient weight is 82 kg"},
+      // Ranges and dimensions however they are joined.
+      {"between two and three centimeters", "between 2 and 3 cm"},
+      {"two or three millimeters", "2 or 3 mm"},
+      {"the nodules measure three and five millimeters", "the nodules measure 3 and 5 mm"},
+      {"four point five times three point two centimeters", "4.5 x 3.2 cm"},
+      {"two and three", "two and three"},
+      {"two times a day", "two times a day"},
+      // Hundreds counted past ten.
+      {"twelve hundred milliliters", "1200 mL"},
+      {"scan at fourteen hundred hours", "scan at 1400 hours"},
+      {"one thousand two hundred milliliters", "1200 mL"},
+      // A word like "point" between a number and digits before a unit or
+      // "by" is the point misheard; elsewhere it stays.
+      {"the liver spans eighteen blind five centimeters", "the liver spans 18.5 cm"},
+      {"three planned eight by two point one centimeters", "3.8 x 2.1 cm"},
+      {"a depth of two plan three centimeters", "a depth of 2.3 cm"},
+      {"five line one by four point two centimeters", "5.1 x 4.2 cm"},
+      {"two lesions three millimeters apart", "two lesions 3 mm apart"},
+      {"two pints three", "two pints three"},
+      {"two blind three people", "two blind three people"},
+      {"there are two nodules five millimeters apart", "there are two nodules 5 mm apart"},
+      {"two and five millimeters", "2 and 5 mm"},
       // Spinal levels.
       {"mild disc bulge at c five c six", "mild disc bulge at C5-C6"},
       {"l five s one and l four five", "L5-S1 and L4-5"},
@@ -69,6 +91,9 @@ TEST(TextForms, SpokenToWrittenAsARadiologistWritesIt) {
       {"at two o'clock", "at 2 o'clock"},
       {"compared with the study from twenty twenty three", "compared with the study from 2023"},
       {"dated march fifth twenty twenty four", "dated March 5, 2024"},
+      {"booked for the twenty first of january", "booked for the twenty first of January"},
+      {"the twenty third image", "the twenty third image"},
+      {"a thirty second delay", "a 30 second delay"},
       // Series and image numbers, counts.
       {"see series four image fifty six", "see series 4 image 56"},
       {"two views of the chest show one nodule", "two views of the chest show one nodule"},
@@ -108,6 +133,8 @@ TEST(TextForms, WrittenToSpokenAsAPersonSaysIt) {
       {"in 2024", "in twenty twenty four"},
       {"see series 4 image 56", "see series four image fifty six"},
       {"4 mL/s", "four milliliters per second"},
+      {"scanned at 1400 hours, 1200 mL", "scanned at fourteen hundred hours twelve hundred milliliters"},
+      {"1,200 mL in 1900 and 2000", "one thousand two hundred milliliters in nineteen hundred and two thousand"},
   };
   for (const auto& c : cases) EXPECT_EQ(Said(c.written), c.said) << c.written;
 }
@@ -123,6 +150,8 @@ TEST(TextForms, RoundTrip) {
       "a 0.5 cm cyst",                    "the study from 2022",            "CT dose index of 12.4 mGy",
       "two views",                        "12 nodules",                     "an 8 Fr pigtail",
       "at 7 AM",                          "4 mL/s",                          "March 5, 2024",
+      "between 2 and 3 cm",               "1200 mL",                         "2 or 3 mm",
+      "scanned at 1400 hours",
   };
   for (const char* t : texts) EXPECT_EQ(Written(Said(t)), t) << Said(t);
 }
