@@ -77,17 +77,18 @@ for t in "${targets[@]}"; do
   merged=""
   if [ -z "${FUZZ_NO_MERGE:-}" ]; then
     # Inputs that crashed are in the artifacts, not in the work folder; the
-    # merge runs in a crash-resistant child all the same.
+    # merge runs in a crash-resistant child all the same, and what it trips
+    # on lands beside them (not in the current folder).
     if [ -n "${FUZZ_MINIMISE:-}" ]; then
       fresh="$build/fuzz-work/$t.minimised"
       rm -rf "$fresh" && mkdir -p "$fresh"
-      if nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" "$fresh" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1; then
+      if nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" -artifact_prefix="$artifacts/" "$fresh" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1; then
         find "$corpus" -mindepth 1 -maxdepth 1 -type f -delete
         find "$fresh" -mindepth 1 -maxdepth 1 -type f -exec cp -t "$corpus" {} +
       fi
       rm -rf "$fresh"
     else
-      nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1 || true
+      nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" -artifact_prefix="$artifacts/" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1 || true
     fi
     merged=" corpus=$before->$(ls "$corpus" | wc -l) ($(du -sk "$corpus" | cut -f1) KiB)"
   fi
