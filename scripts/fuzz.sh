@@ -67,9 +67,10 @@ for t in "${targets[@]}"; do
     "$work" "$corpus" "$seeds/$t" "${regressions[@]}" >"$log" 2>&1
   rc=$?
   set -e
-  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1)
-  cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | awk '{print $2}')
-  ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | awk '{print $2}')
+  # A run stopped before its first report has no figures: "?" below.
+  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
+  cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | awk '{print $2}' || true)
+  ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | awk '{print $2}' || true)
   if [ $rc -ne 0 ]; then
     status=1
     grep -E 'ERROR|SUMMARY|invariant|Test unit written' "$log" | head -20 || true
