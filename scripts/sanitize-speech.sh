@@ -48,4 +48,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=suppressions=$src/tests/hardening/tsan.supp:halt_on_error=0:second_deadlock_stack=1:history_size=4
 cd "$bin"
 # Programs that were not built (the rest of the tree) are not run.
-ctest --output-on-failure -j "${JOBS:-2}" --timeout 1200 -R "$regex" -E "^sanitize\\.|^fuzz_regressions|interop|packaging"
+exclude="^sanitize\\.|^fuzz_regressions|interop|packaging"
+[ -n "${APP:-}" ] || exclude="$exclude|^app\\."
+ctest --output-on-failure -j "${JOBS:-2}" --timeout 1200 -R "$regex" -E "$exclude"
