@@ -67,9 +67,10 @@ for t in "${targets[@]}"; do
     "$work" "$corpus" "$seeds/$t" "${regressions[@]}" >"$log" 2>&1
   rc=$?
   set -e
-  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1)
-  cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | awk '{print $2}')
-  ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | awk '{print $2}')
+  # A run stopped before its first report has no figures: "?" below.
+  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
+  cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | awk '{print $2}' || true)
+  ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | awk '{print $2}' || true)
   if [ $rc -ne 0 ]; then
     status=1
     grep -E 'ERROR|SUMMARY|invariant|Test unit written' "$log" | head -20 || true
@@ -77,17 +78,18 @@ for t in "${targets[@]}"; do
   merged=""
   if [ -z "${FUZZ_NO_MERGE:-}" ]; then
     # Inputs that crashed are in the artifacts, not in the work folder; the
-    # merge runs in a crash-resistant child all the same.
+    # merge runs in a crash-resistant child all the same, and what it trips
+    # on lands beside them (not in the current folder).
     if [ -n "${FUZZ_MINIMISE:-}" ]; then
       fresh="$build/fuzz-work/$t.minimised"
       rm -rf "$fresh" && mkdir -p "$fresh"
-      if nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" "$fresh" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1; then
+      if nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" -artifact_prefix="$artifacts/" "$fresh" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1; then
         find "$corpus" -mindepth 1 -maxdepth 1 -type f -delete
         find "$fresh" -mindepth 1 -maxdepth 1 -type f -exec cp -t "$corpus" {} +
       fi
       rm -rf "$fresh"
     else
-      nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1 || true
+      nice -n 10 "$fuzzer" -merge=1 "${limits[@]}" -artifact_prefix="$artifacts/" "$corpus" "$work" "$seeds/$t" >>"$log" 2>&1 || true
     fi
     merged=" corpus=$before->$(ls "$corpus" | wc -l) ($(du -sk "$corpus" | cut -f1) KiB)"
   fi

@@ -5,7 +5,12 @@
 #include <QSettings>
 #include <QString>
 
+#include <QByteArray>
+#include <QList>
+
 #include <memory>
+#include <utility>
+#include <vector>
 
 QString SpeechSettingsPath();
 std::unique_ptr<QSettings> OpenSpeechSettings();
@@ -28,3 +33,15 @@ inline constexpr const char* kSensitivity = "Engine/Sensitivity";       // 0..10
 inline constexpr const char* kWordsGroup = "Words";                     // word = pronunciation
 // Whether the comments the user saves are learned (true unless set false).
 inline constexpr const char* kLearnSavedComments = "Learning/SavedComments";
+
+// The values as every reader takes them: the file is the user's to edit, so a
+// value that is missing, malformed or out of range gives the default.
+// A 0..100 setting (volume, sensitivity); 50 unless a whole number, clamped.
+int PercentSetting(const QSettings& s, const char* key);
+// The cepstral mean kept for this input; empty when it was kept for another
+// one or is not a list of plausible numbers.
+std::vector<float> KeptCepstralMean(const QSettings& s, const QByteArray& input);
+// The words the user added, lower case, each with its phones (upper case,
+// single blanks); entries that are no single word or have no phones are
+// left out.
+QList<std::pair<QString, QByteArray>> UserWords(QSettings& s);

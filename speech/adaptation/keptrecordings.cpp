@@ -1,5 +1,6 @@
 #include "keptrecordings.h"
 
+#include "keptindex.h"
 #include "spcommon.h"
 #include "spsettings.h"
 #include "trainingfiles.h"
@@ -16,27 +17,15 @@
 namespace {
 constexpr const char* kKeptIndex = "index.txt";
 
-// The index's lines; *problem says why an existing index could not be read.
-QStringList KeptIndexLines(QString* problem) {
+// The index's entries; *problem says why an existing index could not be read.
+TKeptIndex ReadKeptIndex(QString* problem) {
   QFile f(QDir(KeptRecordingsFolder()).filePath(kKeptIndex));
   if (!f.exists()) return {};
   if (!f.open(QIODevice::ReadOnly)) {
     *problem = QStringLiteral("The list of kept recordings %1 could not be read: %2").arg(f.fileName(), f.errorString());
     return {};
   }
-  QStringList lines;
-  for (const QString& l : QString::fromUtf8(f.readAll()).split('\n'))
-    if (!l.trimmed().isEmpty()) lines << l;
-  return lines;
-}
-
-// "FILE<tab>PROMPT", the file a plain name in the folder.
-bool ParseKeptLine(const QString& line, QString* file, QString* prompt) {
-  const int tab = int(line.indexOf('\t'));
-  if (tab <= 0) return false;
-  *file = line.left(tab);
-  *prompt = line.mid(tab + 1).simplified();
-  return !prompt->isEmpty() && file->endsWith(".wav") && !file->contains('/') && !file->startsWith('.');
+  return ParseKeptIndex(f.readAll());
 }
 }  // namespace
 
@@ -45,16 +34,13 @@ QString KeptRecordingsFolder() { return QFileInfo(SpeechSettingsPath()).absolute
 TKeptRecordings LoadKeptRecordings() {
   TKeptRecordings kept;
   QString problem;
-  const QStringList lines = KeptIndexLines(&problem);
+  const TKeptIndex index = ReadKeptIndex(&problem);
   if (!problem.isEmpty()) kept.problems << problem;
   const QDir dir(KeptRecordingsFolder());
-  for (int i = 0; i < lines.size(); ++i) {
-    QString file, prompt;
-    if (!ParseKeptLine(lines[i], &file, &prompt)) {
-      kept.problems << QStringLiteral("Line %1 of the list of kept recordings %2 is broken; it was left out")
-                           .arg(i + 1).arg(dir.filePath(kKeptIndex));
-      continue;
-    }
+  for (const int line : index.brokenLines)
+    kept.problems << QStringLiteral("Line %1 of the list of kept recordings %2 is broken; it was left out")
+                         .arg(line).arg(dir.filePath(kKeptIndex));
+  for (const auto& [file, prompt] : index.entries) {
     try {
       std::vector<short> r = ReadWavFile(dir.filePath(file));
       if (!HoldsSpeech(r)) throw ESpeechError(dir.filePath(file) + QStringLiteral(" holds no speech"));
@@ -68,10 +54,8 @@ TKeptRecordings LoadKeptRecordings() {
 }
 
 int KeptRecordingCount() {
-  QString problem, file, prompt;
-  int n = 0;
-  for (const QString& l : KeptIndexLines(&problem)) n += ParseKeptLine(l, &file, &prompt);
-  return n;
+  QString problem;
+  return int(ReadKeptIndex(&problem).entries.size());
 }
 
 void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) {
@@ -84,19 +68,18 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
   QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   const QDir dir(folder);
   QString problem;
-  const QStringList old = KeptIndexLines(&problem);
+  const TKeptIndex old = ReadKeptIndex(&problem);
   if (!problem.isEmpty()) throw ESpeechError(problem);  // never replace what could not be read
   // Entries whose file has gone are dropped; new files are numbered after
   // every file there.
-  QByteArray index;
+  QList<TKeptEntry> entries;
   QSet<QString> listed;
   int next = 1;
   for (const QString& f : dir.entryList({"*.wav"}, QDir::Files)) next = std::max(next, f.section('.', 0, 0).toInt() + 1);
-  for (const QString& l : old) {
-    QString file, prompt;
-    if (!ParseKeptLine(l, &file, &prompt) || !QFileInfo(dir.filePath(file)).isFile()) continue;
-    index += (file + '\t' + prompt + '\n').toUtf8();
-    listed << file;
+  for (const TKeptEntry& e : old.entries) {
+    if (!QFileInfo(dir.filePath(e.file)).isFile()) continue;
+    entries << e;
+    listed << e.file;
   }
   QStringList moved;
   const auto undo = [&] {
@@ -110,10 +93,11 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
       throw ESpeechError(QStringLiteral("%1 could not be moved into %2").arg(wavFiles[i], folder));
     }
     moved << dir.filePath(name);
-    index += (name + '\t' + prompt + '\n').toUtf8();
+    entries << TKeptEntry{name, prompt};
     listed << name;
   }
   // The new index replaces the old one in one rename.
+  const QByteArray index = KeptIndexText(entries);
   QSaveFile f(dir.filePath(kKeptIndex));
   if (!f.open(QIODevice::WriteOnly) || f.write(index) != index.size() || !f.commit()) {
     undo();

@@ -94,15 +94,9 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   // user's own words.
   QByteArray dictText;
   QSet<QString> known = DictionaryWords(RecoModelFromSettings().dictionary, &dictText);
-  {
-    auto s = OpenSpeechSettings();
-    s->beginGroup(kWordsGroup);
-    for (const QString& w : s->childKeys()) {
-      const QString phones = s->value(w).toString().simplified().toUpper();
-      if (phones.isEmpty()) continue;
-      dictText += "\n" + w.toLower().toUtf8() + " " + phones.toUtf8();
-      known << w.toLower();
-    }
+  for (const auto& [word, phones] : UserWords(*OpenSpeechSettings())) {
+    dictText += "\n" + word.toUtf8() + " " + phones;
+    known << word;
   }
   QStringList clean;
   for (int i = 0; i < prompts.size(); ++i) {

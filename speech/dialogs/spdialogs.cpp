@@ -46,7 +46,7 @@ void AudioProperties(QWidget* parent, const QString& title) {
   }
   auto* meter = new TLevelMeter(d.get());
   meter->setObjectName("LevelMeter");
-  meter->Gain = GainOf(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  meter->Gain = GainOf(PercentSetting(*OpenSpeechSettings(), kInputVolume));
   auto listen = [=] {
     const QByteArray id = devices->currentData().toByteArray();
     for (const auto& dev : QMediaDevices::audioInputs())
@@ -69,7 +69,7 @@ void AudioVolume(QWidget* parent, const QString& title) {
   auto* slider = new QSlider(Qt::Horizontal, d.get());
   slider->setObjectName("Volume");
   slider->setRange(0, 100);
-  slider->setValue(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  slider->setValue(PercentSetting(*OpenSpeechSettings(), kInputVolume));
   auto* meter = new TLevelMeter(d.get());
   meter->setObjectName("LevelMeter");
   meter->Gain = GainOf(slider->value());
@@ -163,7 +163,7 @@ void MicTraining(QWidget* parent, const QString& title) {
   info->setWordWrap(true);
   auto* meter = new TLevelMeter(d.get());
   meter->setObjectName("LevelMeter");
-  meter->Gain = GainOf(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  meter->Gain = GainOf(PercentSetting(*OpenSpeechSettings(), kInputVolume));
   auto* start = new QPushButton(QStringLiteral("Start"), d.get());
   start->setObjectName("Start");
   auto* timer = new QTimer(d.get());

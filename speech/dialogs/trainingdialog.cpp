@@ -45,7 +45,7 @@ void UserTraining(QWidget* parent, const QString& title) {
   for (const QString& p : *prompts) list->addItem(p);
   auto* meter = new TLevelMeter(d.get());
   meter->setObjectName("LevelMeter");
-  meter->Gain = GainOf(OpenSpeechSettings()->value(kInputVolume, 50).toInt());
+  meter->Gain = GainOf(PercentSetting(*OpenSpeechSettings(), kInputVolume));
   auto* record = new QPushButton(QStringLiteral("Record"), d.get());
   record->setObjectName("Record");
   auto* stop = new QPushButton(QStringLiteral("Stop"), d.get());

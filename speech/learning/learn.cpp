@@ -1,6 +1,7 @@
 #include "learn.h"
 
 #include "learnlm.h"
+#include "learnstore.h"
 #include "learntext.h"
 #include "lts.h"
 #include "modelpath.h"
@@ -33,18 +34,13 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 256LL << 20;
 constexpr const char* kSentences = "sentences.txt";
-// A stored sentence that came from a saved comment begins with this.
-constexpr std::string_view kCommentTag = "comment\t";
 
 // Set while a forget waits: learns in this process give way to it.
 std::atomic<int> gForgetting{0};
 
-struct TSentence {
-  std::string words;     // recogniser words separated by blanks
-  bool comment = false;  // from a saved comment
-};
+using TSentence = TStoredSentence;
 
-qint64 WordCount(const std::string& s) { return qint64(std::count(s.begin(), s.end(), ' ') + 1); }
+qint64 WordCount(const std::string& s) { return StoredWordCount(s); }
 
 QString CancelledMessage() { return QStringLiteral("Learning was cancelled; the previous model stays in use."); }
 
@@ -96,23 +92,11 @@ void EnsureFolder(const QString& dir) {
 
 // The stored sentences, oldest first.
 std::deque<TSentence> ReadSentences(qint64* words) {
-  std::deque<TSentence> out;
   *words = 0;
   QFile f(LearnedFolder() + "/" + kSentences);
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  while (!f.atEnd()) {
-    QByteArray line = f.readLine().trimmed();
-    TSentence s;
-    if (line.startsWith(QByteArray::fromRawData(kCommentTag.data(), qsizetype(kCommentTag.size())))) {
-      s.comment = true;
-      line = line.mid(qsizetype(kCommentTag.size())).trimmed();
-    }
-    if (line.isEmpty()) continue;
-    s.words.assign(line.constData(), size_t(line.size()));
-    *words += WordCount(s.words);
-    out.push_back(std::move(s));
-  }
-  return out;
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = f.readAll();
+  return ParseStoredSentences(std::string_view(bytes.constData(), size_t(bytes.size())), words);
 }
 
 // Text as sentences of recogniser words, each joined by blanks.
@@ -153,13 +137,7 @@ TLearnStatus LearnedStatus() {
   TLearnStatus s;
   const QString dir = QFileInfo(LearnedFolder() + "/" + kLearnedModelLink).canonicalFilePath();
   if (dir.isEmpty()) return s;
-  const auto info = LearnedModelInfo(dir);
-  s.sentences = info.value("sentences").toLongLong();
-  s.words = info.value("words").toLongLong();
-  s.newWords = info.value("new-words").toLongLong();
-  s.commentSentences = info.value("comment-sentences").toLongLong();
-  s.commentWords = info.value("comment-words").toLongLong();
-  s.weight = info.value("weight").toDouble();
+  s = LearnStatusFromInfo(LearnedModelInfo(dir));
   QString lm, dict;
   BaseModel(&lm, &dict);
   s.inUse = !LearnedModelFor(lm, dict).isEmpty();
@@ -313,22 +291,17 @@ TLearnResult StoreAndBuild(std::vector<TSentence> added, TLearnResult result, co
   if (!built || cancelled()) throw ESpeechError(CancelledMessage());
   SyncPath(work.path() + "/learned.lm.bin");
   WriteFileOrThrow(work.path() + "/learned.dict", dictText);
-  const QString infoText = QStringLiteral("base-lm\t%1\nbase-dict\t%2\nsentences\t%3\nwords\t%4\nnew-words\t%5\nweight\t%6\n"
-                                          "comment-sentences\t%7\ncomment-words\t%8\n")
-                               .arg(baseLm, baseDict)
-                               .arg(stats.sentences)
-                               .arg(stats.words)
-                               .arg(newWords)
-                               .arg(stats.weight)
-                               .arg(commentSentences)
-                               .arg(commentWords);
-  WriteFileOrThrow(work.path() + "/" + kLearnedInfoFile, infoText.toUtf8());
+  const QByteArray infoText = LearnedModelInfoText({{"base-lm", baseLm},
+                                                    {"base-dict", baseDict},
+                                                    {"sentences", QString::number(stats.sentences)},
+                                                    {"words", QString::number(stats.words)},
+                                                    {"new-words", QString::number(newWords)},
+                                                    {"weight", QString::number(stats.weight)},
+                                                    {"comment-sentences", QString::number(commentSentences)},
+                                                    {"comment-words", QString::number(commentWords)}});
+  WriteFileOrThrow(work.path() + "/" + kLearnedInfoFile, infoText);
   SyncPath(work.path());
-  QByteArray store;
-  for (size_t i = 0; i < sentences.size(); ++i) {
-    if (fromComment[i]) store += QByteArray::fromRawData(kCommentTag.data(), qsizetype(kCommentTag.size()));
-    store += QByteArray::fromStdString(sentences[i]) + '\n';
-  }
+  const QByteArray store = StoredSentencesText(sentences, fromComment);
   const QString storeNew = folder + "/sentences.new";
   WriteFileOrThrow(storeNew, store);
   QFile::setPermissions(storeNew, QFile::ReadOwner | QFile::WriteOwner);

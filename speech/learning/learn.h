@@ -11,6 +11,7 @@
 #pragma once
 
 #include "learnedmodel.h"
+#include "learnstore.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,13 +24,6 @@
 // Sentences beyond this many words push out the oldest ones: learning stays
 // bounded in time, memory and disk however much is given.
 inline constexpr qint64 kMaxLearnedWords = 2000000;
-
-struct TLearnStatus {
-  qint64 sentences = 0, words = 0, newWords = 0;
-  qint64 commentSentences = 0, commentWords = 0;  // of those, from saved comments
-  double weight = 0;       // the learned text's share in the mix
-  bool inUse = false;      // the model is built for the current shipped model
-};
 
 struct TLearnResult {
   int files = 0;              // files (or saved comments) read with text

@@ -6,17 +6,30 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 QString LearnedFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath() + "/learned"; }
 
-QMap<QString, QString> LearnedModelInfo(const QString& dir) {
+QMap<QString, QString> ParseLearnedModelInfo(const QByteArray& bytes) {
   QMap<QString, QString> info;
-  QFile f(dir + "/" + kLearnedInfoFile);
-  if (f.open(QIODevice::ReadOnly))
-    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
-      const int tab = line.indexOf('\t');
-      if (tab > 0) info[line.left(tab)] = line.mid(tab + 1);
-    }
+  for (const QString& line : QString::fromUtf8(bytes).split('\n')) {
+    const int tab = int(line.indexOf('\t'));
+    if (tab <= 0) continue;
+    const QString key = line.left(tab);
+    if (std::all_of(key.begin(), key.end(), [](QChar c) { return c.isPrint(); })) info[key] = line.mid(tab + 1);
+  }
   return info;
+}
+
+QByteArray LearnedModelInfoText(const QList<std::pair<QString, QString>>& entries) {
+  QByteArray text;
+  for (const auto& [key, value] : entries) text += (key + '\t' + value + '\n').toUtf8();
+  return text;
+}
+
+QMap<QString, QString> LearnedModelInfo(const QString& dir) {
+  QFile f(dir + "/" + kLearnedInfoFile);
+  return f.open(QIODevice::ReadOnly) ? ParseLearnedModelInfo(f.readAll()) : QMap<QString, QString>{};
 }
 
 QString LearnedModelFor(const QString& languageModel, const QString& dictionary) {

@@ -3,8 +3,12 @@
 // (learn.h), read whenever a recogniser loads its model.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
+
+#include <utility>
 
 // In the learned folder: the link to the model in use, and in each model's
 // folder the file describing it ("key<tab>value" lines).
@@ -19,3 +23,8 @@ QString LearnedFolder();
 QString LearnedModelFor(const QString& languageModel, const QString& dictionary);
 // The description of the learned model in this folder.
 QMap<QString, QString> LearnedModelInfo(const QString& dir);
+// A description's lines: a key is a plain name (nothing invisible in it),
+// its value the rest of the line.
+QMap<QString, QString> ParseLearnedModelInfo(const QByteArray& bytes);
+// As written; keys and values hold no line break, keys no tab.
+QByteArray LearnedModelInfoText(const QList<std::pair<QString, QString>>& entries);

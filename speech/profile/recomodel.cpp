@@ -47,7 +47,7 @@ TRecoModel RecoModelFromSettings() {
   if (!trained.isEmpty()) m.acousticModel = trained, m.trained = true;
   m.dictionary = s->value(kModelDictionary, def.dictionary).toString();
   m.languageModel = s->value(kModelLanguage, def.languageModel).toString();
-  m.sensitivity = std::clamp(s->value(kSensitivity, 50).toInt(), 0, 100);
+  m.sensitivity = PercentSetting(*s, kSensitivity);
   // The user's learned language, mixed with that model (see learn.h).
   const QString learned = LearnedModelFor(m.languageModel, m.dictionary);
   if (!learned.isEmpty()) {

@@ -71,7 +71,7 @@ QString TRecoInput::Start() {
   format.setSampleRate(kRate);
   format.setChannelCount(1);
   format.setSampleFormat(QAudioFormat::Int16);
-  FGain = std::clamp(OpenSpeechSettings()->value(kInputVolume, 50).toInt(), 0, 100) / 50.0;
+  FGain = PercentSetting(*OpenSpeechSettings(), kInputVolume) / 50.0;
   FSource = new QAudioSource(device, format, this);
   FSource->setBufferSize(format.bytesForDuration(50000));
   FDevice = FSource->start();

@@ -36,19 +36,6 @@ void SetLiveMean(ps_decoder_t* ps, const std::vector<float>& mean) {
   if (mean.size() == size_t(cmn->veclen)) cmn_live_set(cmn, mean.data());
 }
 
-// A kept mean is used only when it is whole and plausible; anything else
-// (hand-edited, another model's) falls back to the model's own start.
-std::vector<float> ParseMean(const QString& text) {
-  std::vector<float> mean;
-  for (const QString& part : text.split(',')) {
-    bool ok = false;
-    const double v = part.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || std::abs(v) > 1000) return {};
-    mean.push_back(float(v));
-  }
-  return mean;
-}
-
 double CpuSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -234,12 +221,8 @@ bool TSpRecoEngine::Build(const TRecoModel& m) {
     if (const char* s = ps_get_search(FDecoder)) FDefaultSearch = s;
     // Words the user added through the service's dialog; each also becomes a
     // word of the language model, so it is heard in running speech.
-    auto settings = OpenSpeechSettings();
-    settings->beginGroup(kWordsGroup);
-    for (const QString& w : settings->childKeys()) {
-      const QByteArray word = w.toLower().toUtf8(), phones = settings->value(w).toString().toUtf8();
-      if (!phones.isEmpty()) ps_add_word(FDecoder, word.constData(), phones.constData(), TRUE);
-    }
+    for (const auto& [word, phones] : UserWords(*OpenSpeechSettings()))
+      ps_add_word(FDecoder, word.toUtf8().constData(), phones.constData(), TRUE);
   }
   return FDecoder != nullptr;
 }
@@ -295,12 +278,11 @@ void TSpRecoEngine::Activate() {
   // speech to learn: start from where the last dictation on it ended.
   const QByteArray input = RecoInputDevice().id();
   if (input != FInputId || FActivations == 0) {
-    auto settings = OpenSpeechSettings();
-    std::vector<float> mean;
-    if (settings->value(kCepstralMeanInput).toByteArray() == input)
-      mean = ParseMean(settings->value(kCepstralMean).toString());
+    // A kept mean is used only when whole and plausible; anything else
+    // (hand-edited, another model's) falls back to the model's own start.
+    const std::vector<float> mean = KeptCepstralMean(*OpenSpeechSettings(), input);
     Post([this, mean] {
-      SetLiveMean(FDecoder, mean.empty() ? FInitialMean : mean);
+      SetLiveMean(FDecoder, mean.size() == FInitialMean.size() ? mean : FInitialMean);
     });
     FInputId = input;
   }

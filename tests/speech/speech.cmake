@@ -19,6 +19,11 @@ if(TARGET speech)
   target_link_libraries(speech_learn_tests PRIVATE speech GTest::gtest)
   gtest_discover_tests(speech_learn_tests TEST_PREFIX "speech.learn." DISCOVERY_TIMEOUT 30)
 
+  # The service's own files as the user may have left them; no Qt event loop.
+  add_executable(speech_files_tests ${SPEECH_TEST_DIR}/storedfiles_test.cpp)
+  target_link_libraries(speech_files_tests PRIVATE speech GTest::gtest_main)
+  gtest_discover_tests(speech_files_tests TEST_PREFIX "speech.files." DISCOVERY_TIMEOUT 30)
+
   # Training: the recordings kept for a later one, the further prompts, and
   # the trainer on recordings (no sound server).
   add_executable(speech_training_tests ${SPEECH_TEST_DIR}/training_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
@@ -80,4 +85,20 @@ endif()
 if(TARGET varnelo-speech)
   add_test(NAME speech.tool COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/speech_tool.sh $<TARGET_FILE:varnelo-speech>)
   set_tests_properties(speech.tool PROPERTIES TIMEOUT 600)
+endif()
+
+# The sanitizer tree (tests/hardening) builds none of the Qt GUI parts; the
+# tests of the service's own files are built there from the readers'
+# sources with QtCore alone, and so run under ASan + UBSan as well.
+if(NOT TARGET speech AND VARNELO_SANITIZER_CHILD)
+  find_package(Qt6 QUIET COMPONENTS Core)
+  if(TARGET Qt6::Core)
+    set(_files ${PROJECT_SOURCE_DIR}/speech)
+    add_executable(speech_files_tests ${CMAKE_CURRENT_LIST_DIR}/storedfiles_test.cpp ${_files}/spsettings.cpp
+      ${_files}/adaptation/keptindex.cpp ${_files}/learning/learnstore.cpp ${_files}/profile/learnedmodel.cpp
+      ${_files}/profile/modelpath.cpp)
+    target_include_directories(speech_files_tests PRIVATE ${_files} ${_files}/adaptation ${_files}/learning ${_files}/profile)
+    target_link_libraries(speech_files_tests PRIVATE Qt6::Core GTest::gtest_main)
+    gtest_discover_tests(speech_files_tests TEST_PREFIX "speech.files." DISCOVERY_TIMEOUT 60)
+  endif()
 endif()

@@ -68,7 +68,9 @@ QStringList WordsOf(const QString& text) {
 // British English.
 QList<TSpObjectToken> OneVoicePerEngine(TSpVoice& v) {
   QList<TSpObjectToken> r{v.Voice()};
-  for (const auto& t : v.GetVoices().Items())
+  // The list lives in the tokens object: keep it for the loop.
+  const TSpObjectTokens all = v.GetVoices();
+  for (const auto& t : all.Items())
     if (!TFliteEngine::IsFliteVoice(t.Id()) && t.Language() == "en-gb") r << t;
   EXPECT_EQ(r.size(), 2);
   return r;
@@ -179,7 +181,8 @@ TEST(Voice, WordMarksStayOnTheWordsOfAwkwardText) {
   // flite's diphone voice: the text path of every flite voice, at a tenth of
   // the cost of the default one on the long text.
   QList<TSpObjectToken> voices = OneVoicePerEngine(v);
-  for (const auto& t : v.GetVoices().Items())
+  const TSpObjectTokens all = v.GetVoices();
+  for (const auto& t : all.Items())
     if (t.Id() == "cmu_us_kal16") voices[0] = t;
   ASSERT_EQ(voices[0].Id(), "cmu_us_kal16");
   for (const TSpObjectToken& voice : voices) {
