@@ -14,12 +14,11 @@ QString TCheckFigures::Summary() const {
                                               : QStringLiteral("Each of the %1 recordings was held back once").arg(recordings))
                            : (recordings == 1 ? QStringLiteral("One recording was held back")
                                               : QStringLiteral("%1 recordings were held back").arg(recordings));
-  return QStringLiteral("%1: of %2 words, %3 were heard wrong before the training and %4 after. %5")
+  return QStringLiteral("%1: of %2 words, %3 were heard wrong before the training and %4 after.")
       .arg(what)
       .arg(words)
       .arg(before)
-      .arg(after)
-      .arg(Accepted() ? QStringLiteral("The adapted model is used.") : QStringLiteral("The model in use was kept."));
+      .arg(after);
 }
 
 // Queues the hearing of one part (-1: every part held back, with the model
@@ -111,8 +110,8 @@ void TUserTrainer::Judge() {
                                              "in use was kept. Recording more sentences may help.").arg(figures);
   } else {
     FVerdict = f.Accepted() ? QStringLiteral("The recogniser has been trained on your voice. ") + f.Summary()
-                            : QStringLiteral("The training would not have helped. ") + f.Summary() +
-                                  QStringLiteral(" Recording more sentences may help.");
+                            : QStringLiteral("The training would not have helped, so the model in use was kept. ") +
+                                  f.Summary() + QStringLiteral(" Recording more sentences may help.");
   }
   if (f.Accepted()) return Next();
   FKept = true;

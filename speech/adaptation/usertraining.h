@@ -53,7 +53,7 @@ struct TCheckFigures {
   int recordings = 0, words = 0, before = 0, after = 0;
   // The adaptation is kept when it was no worse on what it had not heard.
   bool Accepted() const { return after <= before; }
-  // One line for the user: what was held back, the counts, the outcome.
+  // One sentence for the user: what was held back, and the counts.
   QString Summary() const;
 };
 

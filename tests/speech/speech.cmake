@@ -85,5 +85,6 @@ endif()
 # The command-line front end on good and bad recordings; no sound server.
 if(TARGET varnelo-speech)
   add_test(NAME speech.tool COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/speech_tool.sh $<TARGET_FILE:varnelo-speech>)
-  set_tests_properties(speech.tool PROPERTIES TIMEOUT 600)
+  # Trainings check every recording: slow on a busy machine.
+  set_tests_properties(speech.tool PROPERTIES TIMEOUT 900)
 endif()
