@@ -3,8 +3,9 @@
 # pocketsphinx-testdata's librivox readings): per reader, words wrong with a
 # trigram of that reader's own sentences on all recordings; then, on the
 # second half, with the general English model and the own-sentence one,
-# before and after `varnelo-speech train` on the first half. Then the
-# real-time factor on one core and the phrase latency.
+# before and after `varnelo-speech train` on the first half under each of the
+# training's checks. Then the real-time factor on one core and the phrase
+# latency (SPEED=0 leaves it out).
 #   realvoices.sh BUILD [READER...]
 set -euo pipefail
 build=$(cd "$1" && pwd); shift
@@ -39,9 +40,15 @@ wer() {  # LIST READER [options]: the reader's WER in percent
 }
 # own: the reader's own-sentence model on all the reader's recordings; then,
 # on the second half only, the general and the own-sentence model with the
-# shipped acoustic model and with the one trained on the first half ("kept"
-# when the training kept the shipped one).
-printf '%-8s %6s | %8s %8s %8s %8s %10s\n' reader own "general" "gen-tr" "own" "own-tr" "training s"
+# shipped acoustic model, and the own-sentence model with the one trained on
+# the first half under each check (CHECKS, default "heldback rotated": the
+# earlier rule and the one that holds back every recording once); "kept" when
+# the check kept the shipped model, which then scores as before.
+read -r -a checks <<< "${CHECKS:-heldback rotated}"
+hdr=$(printf '%-8s %6s | %8s %8s' reader own general own-2nd)
+for c in "${checks[@]}"; do hdr+=$(printf ' | %-9s %8s %7s' "$c" "change" "s"); done
+echo "$hdr"
+declare -A total accepted
 for r in "${readers[@]}"; do
   awk -F'\t' -v r="$r" '$1 == r' "$scratch/all.tsv" > "$scratch/$r.tsv"
   half=$(( $(wc -l < "$scratch/$r.tsv") / 2 ))
@@ -53,30 +60,43 @@ for r in "${readers[@]}"; do
   o=$(wer "$scratch/$r.tsv" "$r" "${own[@]}")
   g2=$(wer "$scratch/$r.test.tsv" "$r" --general) o2=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}")
   cut -f3 "$scratch/$r.train.tsv" > "$scratch/$r.prompts"
-  "$tool" train --reset > /dev/null
-  # As with the shipped prompts, which the dictation model holds, the
-  # recordings held back are checked with a model that holds the sentences.
-  mkdir -p "$XDG_CONFIG_HOME/varnelo-speech"
-  printf '[Engine]\nDictionary=%s\nLanguageModel=%s\n' "$dict" "$scratch/$r.lm.bin" > "$XDG_CONFIG_HOME/varnelo-speech/speech.ini"
-  start=$(date +%s.%N)
   mapfile -t wavs < <(cut -f2 "$scratch/$r.train.tsv" | sed "s|^|$scratch/audio/|")
-  if taskset -c 0,1 "$tool" train "$scratch/$r.prompts" "${wavs[@]}" > "$scratch/train.log" 2>&1; then
-    seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.1f", b - a}')
-    hmm=$XDG_CONFIG_HOME/varnelo-speech/trained
-    sed 's/^/    /' "$scratch/train.log" | head -1 >&2
-    if [ -d "$hmm" ]; then
-      g3=$(wer "$scratch/$r.test.tsv" "$r" --general --hmm "$hmm") o3=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}" --hmm "$hmm")
+  line=$(printf '%-8s %5s%% | %7s%% %7s%%' "$r" "$o" "$g2" "$o2")
+  for c in "${checks[@]}"; do
+    "$tool" train --reset > /dev/null
+    # As with the shipped prompts, which the dictation model holds, the
+    # check hears the recordings with a model that holds the sentences.
+    mkdir -p "$XDG_CONFIG_HOME/varnelo-speech"
+    printf '[Engine]\nDictionary=%s\nLanguageModel=%s\n' "$dict" "$scratch/$r.lm.bin" > "$XDG_CONFIG_HOME/varnelo-speech/speech.ini"
+    start=$(date +%s.%N)
+    if taskset -c 0,1 "$tool" train --check "$c" "$scratch/$r.prompts" "${wavs[@]}" > "$scratch/train.log" 2>&1; then
+      seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.1f", b - a}')
+      hmm=$XDG_CONFIG_HOME/varnelo-speech/trained
+      sed 's/^/    /' "$scratch/train.log" | head -1 >&2
+      if [ -d "$hmm" ]; then
+        o3=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}" --hmm "$hmm")
+        accepted[$c]=$(( ${accepted[$c]:-0} + 1 ))
+        shown=$o3%
+      else
+        o3=$o2 shown=kept
+      fi
+      change=$(awk -v a="$o2" -v b="$o3" 'BEGIN {printf "%+.1f", b - a}')
+      total[$c]=$(awk -v t="${total[$c]:-0}" -v d="$change" 'BEGIN {print t + d}')
     else
-      g3=kept o3=kept
+      seconds=failed shown=- change=-
+      sed 's/^/  /' "$scratch/train.log" >&2
     fi
-  else
-    seconds=failed g3=- o3=-
-    sed 's/^/  /' "$scratch/train.log" >&2
-  fi
-  printf '%-8s %5s%% | %7s%% %8s %7s%% %8s %10s\n' "$r" "$o" "$g2" "$g3" "$o2" "$o3" "$seconds"
+    line+=$(printf ' | %-9s %8s %7s' "$shown" "$change" "$seconds")
+  done
+  echo "$line"
+done
+for c in "${checks[@]}"; do
+  awk -v c="$c" -v t="${total[$c]:-0}" -v n="${#readers[@]}" -v a="${accepted[$c]:-0}" \
+    'BEGIN {printf "%-9s mean change %+.2f points on the second half; %d of %d trainings accepted\n", c, t / n, a, n}'
 done
 "$tool" train --reset > /dev/null
 # Speed on one core: the first reader's recordings with the shipped
 # dictation model, the real-time factor and the phrase latency.
+[ "${SPEED:-1}" = 0 ] && exit 0
 first=${readers[0]}
 taskset -c 0 "$bench" "$scratch/$first.tsv" "$scratch/audio" --latency 20 | sed -n '/^voice/,$p'

@@ -13,12 +13,28 @@
 #include <QSet>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 constexpr const char* kKeptIndex = "index.txt";
 
+// A voice is its owner's: a folder that is a link elsewhere, or that belongs
+// to someone else, is neither read nor written. Empty when it is ours (or
+// not there yet).
+QString ForeignFolder(const QString& folder) {
+  const QFileInfo fi(folder);
+  if (fi.isSymLink()) return QStringLiteral("%1 is a link to another folder").arg(folder);
+  if (fi.exists() && fi.ownerId() != ::geteuid()) return QStringLiteral("%1 belongs to another user").arg(folder);
+  return {};
+}
+
 // The index's entries; *problem says why an existing index could not be read.
 TKeptIndex ReadKeptIndex(QString* problem) {
+  const QString foreign = ForeignFolder(KeptRecordingsFolder());
+  if (!foreign.isEmpty()) {
+    *problem = QStringLiteral("The kept recordings were not read: ") + foreign;
+    return {};
+  }
   QFile f(QDir(KeptRecordingsFolder()).filePath(kKeptIndex));
   if (!f.exists()) return {};
   if (!f.open(QIODevice::ReadOnly)) {
@@ -62,6 +78,8 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
   if (prompts.size() != wavFiles.size())
     throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings to keep").arg(prompts.size()).arg(wavFiles.size()));
   const QString folder = KeptRecordingsFolder();
+  const QString foreign = ForeignFolder(folder);
+  if (!foreign.isEmpty()) throw ESpeechError(QStringLiteral("The recordings could not be kept: ") + foreign);
   if (!QDir().mkpath(folder))
     throw ESpeechError(QStringLiteral("The folder for the kept recordings %1 could not be made").arg(folder));
   // Recordings of a voice are the user's own.
@@ -108,4 +126,9 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
     if (!listed.contains(file)) QFile::remove(dir.filePath(file));
 }
 
-void RemoveKeptRecordings() { QDir(KeptRecordingsFolder()).removeRecursively(); }
+void RemoveKeptRecordings() {
+  // A link goes, not what it points at.
+  const QString folder = KeptRecordingsFolder();
+  if (QFileInfo(folder).isSymLink()) QFile::remove(folder);
+  else if (ForeignFolder(folder).isEmpty()) QDir(folder).removeRecursively();
+}

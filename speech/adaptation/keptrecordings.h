@@ -15,7 +15,8 @@ struct TKeptRecordings {
   QStringList problems;  // one message for each kept entry left out
 };
 // Every kept recording that can be read; broken or missing ones are left out
-// and named in problems. Never throws.
+// and named in problems, as is a folder that is a link or another user's,
+// which is not read at all. Never throws.
 TKeptRecordings LoadKeptRecordings();
 // How many recordings the index lists (without reading them).
 int KeptRecordingCount();

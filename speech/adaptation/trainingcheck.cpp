@@ -1,63 +1,129 @@
 // The check of a training: the recordings held back, heard by the model in
-// use and by the one adapted without them.
+// use and by the model adapted without them. The hearing runs on two worker
+// threads beside sphinxtrain's programs, so both cores stay busy.
 #include "usertraining.h"
 
 #include "recoengine.h"
 #include "transcribe.h"
 
-#include <QThread>
+#include <QThreadPool>
 
-void TUserTrainer::Check(const QString& trial) {
-  emit Progress(50, QStringLiteral("Checking the adapted model on the recordings held back"));
-  auto held = std::make_shared<std::vector<std::pair<QString, std::vector<short>>>>(FHeldBack);
-  TRecoModel candidate = FInUse;
-  candidate.acousticModel = trial;
-  const std::vector<TRecoModel> models = {FInUse, candidate};
-  // Words said, then words wrong with the model in use and with the new one.
-  auto counts = std::make_shared<std::vector<int>>(3, 0);
-  auto error = std::make_shared<QString>();
+QString TCheckFigures::Summary() const {
+  const QString what = check == TTrainingCheck::Rotated
+                           ? (recordings == 1 ? QStringLiteral("The recording was held back")
+                                              : QStringLiteral("Each of the %1 recordings was held back once").arg(recordings))
+                           : (recordings == 1 ? QStringLiteral("One recording was held back")
+                                              : QStringLiteral("%1 recordings were held back").arg(recordings));
+  return QStringLiteral("%1: of %2 words, %3 were heard wrong before the training and %4 after.")
+      .arg(what)
+      .arg(words)
+      .arg(before)
+      .arg(after);
+}
+
+// Queues the hearing of one part (-1: every part held back, with the model
+// in use, in two halves for the two workers).
+void TUserTrainer::Hear(int part, const QString& acousticModel) {
+  if (part < 0) {
+    std::vector<int> all;
+    for (int h : FHeldParts) all.insert(all.end(), FParts[size_t(h)].begin(), FParts[size_t(h)].end());
+    const auto half = all.begin() + std::ptrdiff_t(all.size() / 2);
+    Hear({all.begin(), half}, QString());
+    Hear({half, all.end()}, QString());
+  } else {
+    Hear(FParts[size_t(part)], acousticModel);
+  }
+}
+
+void TUserTrainer::Hear(const std::vector<int>& which, const QString& acousticModel) {
+  if (which.empty()) return;
+  TRecoModel model = FInUse;
+  if (!acousticModel.isEmpty()) model.acousticModel = acousticModel;
+  auto hearing = FHearing;
+  auto recordings = std::make_shared<const std::vector<std::vector<short>>>([&] {
+    std::vector<std::vector<short>> r;
+    for (int i : which) r.push_back(FRecordings[size_t(i)]);
+    return r;
+  }());
   auto cancelled = FCancelled;
-  QThread* t = QThread::create([=] {
+  const unsigned generation = FGeneration;
+  const bool inUse = acousticModel.isEmpty();
+  ++FPending;
+  FPool->start([=, this] {
     try {
-      for (size_t m = 0; m < models.size() && !*cancelled; ++m) {
+      if (!*cancelled) {
         TSpRecoEngine engine;
-        engine.ConnectForFeed(models[m]);
+        engine.ConnectForFeed(model);
         engine.WaitLoaded();
-        for (const auto& [said, samples] : *held) {
-          if (*cancelled) return;
+        for (size_t k = 0; k < which.size() && !*cancelled; ++k) {
           QStringList heard;
-          for (const TTranscribedPhrase& phrase : Transcribe(engine, samples)) heard += phrase.words;
-          const QStringList words = said.split(' ');
-          if (m == 0) (*counts)[0] += int(words.size());
-          (*counts)[m + 1] += WordErrors(words, heard);
+          for (const TTranscribedPhrase& phrase : Transcribe(engine, (*recordings)[k])) heard += phrase.words;
+          const size_t i = size_t(which[k]);
+          (inUse ? hearing->before : hearing->after)[i] = WordErrors(hearing->said[i], heard);
         }
       }
     } catch (const std::exception& e) {
-      *error = QString::fromStdString(e.what());
+      const std::lock_guard<std::mutex> l(hearing->lock);
+      hearing->error = QString::fromStdString(e.what());
     }
+    QMetaObject::invokeMethod(this, [this, generation] { Heard(generation); }, Qt::QueuedConnection);
   });
-  connect(t, &QThread::finished, this, [this, t, error, counts] {
-    t->deleteLater();
-    if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
-    if (!error->isEmpty()) return Fail(*error);
-    const int words = (*counts)[0], before = (*counts)[1], after = (*counts)[2];
+}
+
+void TUserTrainer::Heard(unsigned generation) {
+  if (generation != FGeneration) return;
+  --FPending;
+  if (FChecking && FPending == 0) Judge();
+}
+
+void TUserTrainer::Check() {
+  emit Progress(80, QStringLiteral("Checking the adapted models on the recordings held back"));
+  FChecking = true;
+  if (FPending == 0) Judge();
+}
+
+void TUserTrainer::Judge() {
+  FChecking = false;
+  if (!FRunning) return;
+  if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
+  if (!FHearing->error.isEmpty()) return Fail(FHearing->error);
+  TCheckFigures f;
+  f.check = FCheck;
+  for (int h : FHeldParts)
+    for (int i : FParts[size_t(h)]) {
+      ++f.recordings;
+      f.words += int(FHearing->said[size_t(i)].size());
+      f.before += FHearing->before[size_t(i)];
+      f.after += FHearing->after[size_t(i)];
+    }
+  FFigures = f;
+  if (FCheck == TTrainingCheck::HeldBack) {
     const QString figures =
         QStringLiteral("%1 of the %2 words of the %3 held back were heard wrong with the adapted model, %4 with the "
                        "model in use")
-            .arg(after)
-            .arg(words)
-            .arg(FHeldBack.size() == 1 ? QStringLiteral("recording") : QStringLiteral("%1 recordings").arg(FHeldBack.size()))
-            .arg(before);
-    // A tie (often none wrong either way, for a clear voice) keeps the
-    // adaptation: it was not worse on what it had not heard.
-    if (after <= before) {
-      FVerdict = QStringLiteral("The recogniser has been trained on your voice (%1).").arg(figures);
-      return Next();
-    }
-    FVerdict = QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model in use was kept. "
-                              "Recording more sentences may help.").arg(figures);
-    FKept = true;
-    Done();
-  });
-  t->start();
+            .arg(f.after)
+            .arg(f.words)
+            .arg(f.recordings == 1 ? QStringLiteral("recording") : QStringLiteral("%1 recordings").arg(f.recordings))
+            .arg(f.before);
+    FVerdict = f.Accepted() ? QStringLiteral("The recogniser has been trained on your voice (%1).").arg(figures)
+                            : QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model "
+                                             "in use was kept. Recording more sentences may help.").arg(figures);
+  } else {
+    FVerdict = f.Accepted() ? QStringLiteral("The recogniser has been trained on your voice. ") + f.Summary()
+                            : QStringLiteral("The training would not have helped, so the model in use was kept. ") +
+                                  f.Summary() + QStringLiteral(" Recording more sentences may help.");
+  }
+  if (f.Accepted()) return Next();
+  FKept = true;
+  Done();
+}
+
+// Waits for the worker (it stops at the next recording once cancelled), so
+// that nothing reads the work folder after it is removed.
+void TUserTrainer::StopHearing() {
+  if (FCancelled) *FCancelled = true;
+  if (FPool) FPool->waitForDone();
+  ++FGeneration;
+  FPending = 0;
+  FChecking = false;
 }

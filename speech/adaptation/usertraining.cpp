@@ -15,10 +15,14 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <numeric>
 #include <unistd.h>
 
 namespace {
@@ -40,6 +44,21 @@ double Seconds(const std::vector<std::vector<short>>& recordings, const std::vec
 
 QString SettingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath(); }
 
+// At most this many adaptations for the check: each recording is held back
+// by one of them.
+constexpr int kFolds = 4;
+
+// Work folders ("training-PID-XXXXXX") of trainings whose process has gone:
+// killed before it could clear up.
+void RemoveAbandonedWork(const QString& folder) {
+  for (const QString& name : QDir(folder).entryList({"training-*"}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+    bool numbered = false;
+    const pid_t pid = pid_t(name.section('-', 1, 1).toLongLong(&numbered));
+    if (numbered && pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+      QDir(folder + "/" + name).removeRecursively();
+  }
+}
+
 
 // The acoustic model a training adapts: the one the settings name, never a
 // trained one (training again starts from the original).
@@ -51,7 +70,7 @@ QString BaseAcousticModel() {
 TUserTrainer::TUserTrainer(QObject* parent) : QObject(parent) {}
 
 TUserTrainer::~TUserTrainer() {
-  if (FCancelled) *FCancelled = true;
+  StopHearing();
   if (FProcess) {
     FProcess->disconnect(this);
     FProcess->kill();
@@ -117,40 +136,56 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   const QString fe = FindTool("sphinx_fe"), bw = FindTool("bw"), map = FindTool("map_adapt"),
                 dump = FindTool("mk_s2sendump"), mdefConvert = FindTool("pocketsphinx_mdef_convert"),
                 mllr = FindTool("mllr_solve"), mllrApply = FindTool("mllr_transform");
-  // Some recordings are held back to check the adapted model against the
-  // one in use: every fourth, or the last one of fewer than four.
+  // The parts held back to check the adaptation against the model in use:
+  // each of up to kFolds parts in turn, or (the earlier rule) only every
+  // fourth recording, the last one of fewer than four.
   const int n = int(clean.size());
   if (n < 2)
     throw ESpeechError(QStringLiteral("At least two recordings are needed: one is held back to check the training"));
-  std::vector<int> heldBack, adapted;
-  for (int i = 0; i < n; ++i) ((n >= 4 ? i % 4 == 3 : i == n - 1) ? heldBack : adapted).push_back(i);
+  std::vector<std::vector<int>> parts;
+  std::vector<int> heldParts;
+  if (set.check == TTrainingCheck::HeldBack) {
+    parts.resize(2);
+    for (int i = 0; i < n; ++i) parts[(n >= 4 ? i % 4 == 3 : i == n - 1) ? 1 : 0].push_back(i);
+    heldParts = {1};
+  } else {
+    const int k = std::min(n, kFolds);
+    parts.resize(size_t(k));
+    for (int i = 0; i < n; ++i) parts[size_t(i % k)].push_back(i);
+    for (int h = 0; h < k; ++h) heldParts.push_back(h);
+  }
 
   // The work folder sits beside the settings so that the finished model
-  // moves into place with a rename.
+  // moves into place with a rename; its name says whose it is, so that one
+  // left by a killed training is cleared by the next.
   QDir().mkpath(SettingsFolder());
-  FWork = std::make_unique<QTemporaryDir>(SettingsFolder() + "/training-XXXXXX");
+  RemoveAbandonedWork(SettingsFolder());
+  FWork = std::make_unique<QTemporaryDir>(QStringLiteral("%1/training-%2-XXXXXX").arg(SettingsFolder()).arg(::getpid()));
   if (!FWork->isValid()) throw ESpeechError(QStringLiteral("No work folder for the training could be made in ") + SettingsFolder());
   const QDir work(FWork->path());
   try {
-    for (const char* sub : {"wav", "feat", "acc-trial", "acc-all", "trial", "model"}) work.mkpath(sub);
+    for (const char* sub : {"wav", "feat", "model"}) work.mkpath(sub);
     WriteFile(work.filePath("train.dict"), dictText + "\n");
-    QByteArray ids, trans, trialIds, trialTrans;
-    for (int i = 0; i < n; ++i) {
-      const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
-      const QByteArray line = "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
-      ids += id + "\n";
-      trans += line;
-      if (std::find(adapted.begin(), adapted.end(), i) != adapted.end()) trialIds += id + "\n", trialTrans += line;
+    QByteArray ids;
+    std::vector<QByteArray> partIds(parts.size()), partTrans(parts.size());
+    for (size_t p = 0; p < parts.size(); ++p) {
+      work.mkpath(QStringLiteral("acc-%1").arg(p));
+      for (int i : parts[p]) {
+        const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
+        partIds[p] += id + "\n";
+        partTrans[p] += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
+      }
+      WriteFile(work.filePath(QStringLiteral("part-%1.fileids").arg(p)), partIds[p]);
+      WriteFile(work.filePath(QStringLiteral("part-%1.transcription").arg(p)), partTrans[p]);
     }
+    for (int i = 0; i < n; ++i) ids += QByteArray::number(i + 1).rightJustified(3, '0') + "\n";
     WriteFile(work.filePath("all.fileids"), ids);
-    WriteFile(work.filePath("all.transcription"), trans);
-    WriteFile(work.filePath("trial.fileids"), trialIds);
-    WriteFile(work.filePath("trial.transcription"), trialTrans);
   } catch (...) {
     FWork.reset();
     throw;
   }
 
+  StopHearing();
   FPrompts = clean;
   FKeepFrom = set.keep ? keptCount : -1;
   FPromptTexts = prompts;
@@ -158,9 +193,21 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   FUsedKept = keptCount;
   FRecordingsKept = false;
   FNotes = notes;
-  FHeldBack.clear();
-  for (int i : heldBack) FHeldBack.push_back({clean[i], recordings[size_t(i)]});
-  const double trialSeconds = Seconds(recordings, adapted), allSeconds = trialSeconds + Seconds(recordings, heldBack);
+  FParts = parts;
+  FHeldParts = heldParts;
+  FCheck = set.check;
+  FFigures = {};
+  FHearing = std::make_shared<THearing>();
+  for (const QString& p : clean) FHearing->said.push_back(p.split(' '));
+  FHearing->before.assign(size_t(n), -1);
+  FHearing->after.assign(size_t(n), -1);
+  if (!FPool) {
+    FPool = std::make_unique<QThreadPool>();
+    FPool->setMaxThreadCount(2);
+  }
+  std::vector<int> all(static_cast<size_t>(n));
+  std::iota(all.begin(), all.end(), 0);
+  const double allSeconds = Seconds(recordings, all);
   FInUse = RecoModelFromSettings();
   FInUse.dictionary = work.filePath("train.dict");
   FVerdict.clear();
@@ -174,10 +221,15 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   const auto p = FeatureParams(base);
   const auto feat = [&](const char* key, const char* def) { return p.value(key, def); };
 
+  // The model in use hears the recordings held back while the tools run.
+  FSteps.push_back([this] {
+    Hear(-1, QString());
+    Next();
+  });
   // Recordings to files and the model's weights to floats, on a worker thread.
   FSteps.push_back([this, w, base, hasWeights] {
     emit Progress(2, QStringLiteral("Preparing the recordings"));
-    auto recordings = std::make_shared<std::vector<std::vector<short>>>(std::move(FRecordings));
+    auto recordings = std::make_shared<const std::vector<std::vector<short>>>(FRecordings);
     auto error = std::make_shared<QString>();
     auto cancelled = FCancelled;
     QThread* t = QThread::create([=] {
@@ -210,48 +262,58 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
               w + "/wav", "-do", w + "/feat", "-ei", "wav", "-eo", "mfc", "-mswav", "yes"},
          6, QStringLiteral("Analysing the recordings"));
   });
-  // One adaptation: alignment (bw), a speaker transform of all the means
-  // (MLLR), then MAP from the transformed means, which moves each Gaussian
-  // as far as its own share of the speech allows.
-  const auto adapt = [=, this](const QString& set, double seconds, const QString& out, int from, int to, const QString& what) {
-    const QString tau = QString::number(MapTau(seconds), 'f', 1);
-    const QString acc = w + "/acc-" + set;
+  // Each part aligned on its own (bw): its counts are summed with the
+  // others' by whichever adaptation leaves it out.
+  for (size_t part = 0; part < parts.size(); ++part) {
+    const QString set = QStringLiteral("part-%1").arg(part);
     const QStringList bwArgs = {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means",
                                 "-varfn", base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
                                 base + "/transition_matrices", "-feat", feat("feat", "1s_c_d_dd"), "-svspec",
                                 feat("svspec", "0-12/13-25/26-38"), "-cmn", feat("cmn", "batch"), "-agc",
                                 feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn", w + "/train.dict",
                                 "-fdictfn", base + "/noisedict", "-ctlfn", w + "/" + set + ".fileids", "-lsnfn",
-                                w + "/" + set + ".transcription", "-cepdir", w + "/feat", "-accumdir", acc,
-                                "-timing", "no"};
-    const int step = (to - from) / 5;
+                                w + "/" + set + ".transcription", "-cepdir", w + "/feat", "-accumdir",
+                                QStringLiteral("%1/acc-%2").arg(w).arg(part), "-timing", "no"};
     FSteps.push_back([=, this] {
-      FUtterances = 0;
-      Tool(bw, bwArgs, from, what);
+      if (part == 0) FUtterances = 0;
+      Tool(bw, bwArgs, 8, QStringLiteral("Aligning the recordings with their prompts"));
     });
+  }
+  // One adaptation from the counts of some parts: a speaker transform of
+  // all the means (MLLR), then MAP from the transformed means, which moves
+  // each Gaussian as far as its own share of the speech allows.
+  const auto adapt = [=, this](const std::vector<int>& from, double seconds, const QString& out, int percent,
+                               const QString& what) {
+    const QString tau = QString::number(MapTau(seconds), 'f', 1);
+    const QString id = QFileInfo(out).fileName();
     FSteps.push_back([=, this] {
+      // Parts none of whose recordings could be aligned have no counts.
+      const QStringList acc = AlignedParts(from);
+      if (acc.isEmpty()) return Fail(QStringLiteral("None of the recordings could be aligned with its prompt"));
       // A full transform needs some speech to be estimated; with less, only
       // the shift of the means.
-      Tool(mllr, {"-meanfn", base + "/means", "-varfn", base + "/variances", "-outmllrfn", w + "/mllr-" + set,
-                  "-accumdir", acc, "-mllrmult", seconds >= kFullMllrSeconds ? "yes" : "no"},
-           from + 3 * step, QStringLiteral("Adapting the acoustic model to the voice"));
+      Tool(mllr, QStringList{"-meanfn", base + "/means", "-varfn", base + "/variances", "-outmllrfn", w + "/mllr-" + id,
+                             "-mllrmult", seconds >= kFullMllrSeconds ? "yes" : "no", "-accumdir", acc.join(',')},
+           percent, what);
     });
     FSteps.push_back([=, this] {
-      Tool(mllrApply, {"-inmeanfn", base + "/means", "-outmeanfn", w + "/means-" + set, "-mllrmat", w + "/mllr-" + set},
-           from + 3 * step, QStringLiteral("Adapting the acoustic model to the voice"));
+      Tool(mllrApply, {"-inmeanfn", base + "/means", "-outmeanfn", w + "/means-" + id, "-mllrmat", w + "/mllr-" + id},
+           percent, what);
     });
     FSteps.push_back([=, this] {
-      Tool(map, {"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", w + "/means-" + set, "-varfn",
-                 base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn", base + "/transition_matrices",
-                 "-accumdir", acc, "-bayesmean", "no", "-fixedtau", "yes", "-tau", tau, "-mapmeanfn", out + "/means",
-                 "-mapvarfn", out + "/variances", "-mapmixwfn", out + "/mixture_weights", "-maptmatfn",
-                 out + "/transition_matrices"},
-           from + 4 * step, QStringLiteral("Adapting the acoustic model to the voice"));
+      QDir().mkpath(out);
+      Tool(map, QStringList{"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", w + "/means-" + id, "-varfn",
+                            base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
+                            base + "/transition_matrices", "-bayesmean", "no", "-fixedtau", "yes", "-tau", tau,
+                            "-mapmeanfn", out + "/means", "-mapvarfn", out + "/variances", "-mapmixwfn",
+                            out + "/mixture_weights", "-maptmatfn", out + "/transition_matrices", "-accumdir",
+                            AlignedParts(from).join(',')},
+           percent, what);
     });
     FSteps.push_back([=, this] {
       Tool(dump, {"-pocketsphinx", "yes", "-moddeffn", w + "/mdef.txt", "-mixwfn", out + "/mixture_weights",
                   "-sendumpfn", out + "/sendump"},
-           to, QStringLiteral("Writing the adapted model"));
+           percent, what);
     });
     FSteps.push_back([=, this] {
       try {
@@ -262,9 +324,28 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
       Next();
     });
   };
-  adapt("trial", trialSeconds, w + "/trial", 8, 45, QStringLiteral("Aligning the recordings with their prompts"));
-  FSteps.push_back([this, w] { Check(w + "/trial"); });
-  adapt("all", allSeconds, w + "/model", 70, 94, QStringLiteral("Training again on all the recordings"));
+  for (size_t k = 0; k < heldParts.size(); ++k) {
+    const int h = heldParts[k];
+    std::vector<int> others, rest;
+    for (int q = 0; q < int(parts.size()); ++q)
+      if (q != h) others.push_back(q), rest.insert(rest.end(), parts[size_t(q)].begin(), parts[size_t(q)].end());
+    const QString out = QStringLiteral("%1/trial-%2").arg(w).arg(h);
+    adapt(others, Seconds(FRecordings, rest), out, 30 + int(35 * k / heldParts.size()),
+          heldParts.size() == 1 ? QStringLiteral("Adapting the acoustic model to the voice")
+                                : QStringLiteral("Adapting the acoustic model without part %1 of %2")
+                                      .arg(k + 1).arg(heldParts.size()));
+    // Heard while the next adaptation runs.
+    FSteps.push_back([=, this] {
+      Hear(h, out);
+      Next();
+    });
+  }
+  // Adapted on all of them while the last recordings are heard; installed
+  // only if the check lets it.
+  std::vector<int> everyPart(parts.size());
+  std::iota(everyPart.begin(), everyPart.end(), 0);
+  adapt(everyPart, allSeconds, w + "/model", 66, QStringLiteral("Adapting the acoustic model on all the recordings"));
+  FSteps.push_back([this] { Check(); });
   FSteps.push_back([this] { Install(); });
   FRunning = true;
   Next();
@@ -295,8 +376,7 @@ void TUserTrainer::Tool(const QString& program, const QStringList& args, int per
     FProcess = nullptr;
     Fail(QStringLiteral("The training tool %1 could not be started").arg(name));
   });
-  const QString acc = args.value(int(args.indexOf("-accumdir")) + 1);
-  connect(FProcess, &QProcess::finished, this, [this, name, acc](int code, QProcess::ExitStatus status) {
+  connect(FProcess, &QProcess::finished, this, [this, name](int code, QProcess::ExitStatus status) {
     FLog += QString::fromUtf8(FProcess->readAll());
     FProcess->deleteLater();
     FProcess = nullptr;
@@ -308,8 +388,6 @@ void TUserTrainer::Tool(const QString& program, const QStringList& args, int per
         if (l.startsWith("ERROR") || l.startsWith("FATAL")) why = l.trimmed();
       return Fail(QStringLiteral("The training tool %1 failed%2").arg(name, why.isEmpty() ? QString() : ": " + why));
     }
-    if (name == "bw" && !QFileInfo(acc + "/gauden_counts").isFile())
-      return Fail(QStringLiteral("None of the recordings could be aligned with its prompt"));
     FLog.clear();
     Next();
   });
@@ -321,6 +399,16 @@ void TUserTrainer::Next() {
   if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
   if (FStep >= FSteps.size()) return Done();
   FSteps[FStep++]();
+}
+
+QStringList TUserTrainer::AlignedParts(const std::vector<int>& parts) {
+  // sphinxtrain takes them as one argument, separated by commas.
+  QStringList dirs;
+  for (int q : parts) {
+    const QString acc = QStringLiteral("%1/acc-%2").arg(FWork->path()).arg(q);
+    if (QFileInfo(acc + "/gauden_counts").isFile()) dirs << acc;
+  }
+  return dirs;
 }
 
 void TUserTrainer::Complete(const QString& model) {
@@ -373,17 +461,18 @@ void TUserTrainer::Fail(const QString& error) {
     FProcess->deleteLater();
     FProcess = nullptr;
   }
+  StopHearing();
   FWork.reset();
   FRecordings.clear();
-  FHeldBack.clear();
   emit Finished(false, error);
 }
 
 void TUserTrainer::Done() {
   KeepRecordings();
   FRunning = false;
+  StopHearing();
   FWork.reset();
-  FHeldBack.clear();
+  FRecordings.clear();
   emit Progress(100, FVerdict);
   emit Finished(true, QString());
 }

@@ -1,10 +1,12 @@
 // Training the recogniser on its user's voice: recordings of the prompt
 // sentences adapt the acoustic model (MLLR, then MAP, with sphinxtrain), and
 // the adapted model, kept beside the service's settings, is used from then on.
-// Some recordings are held back first: the model adapted on the others must
-// hear them better than the model in use, or the model in use is kept. Only
-// then is the model adapted again on all of them and installed. The
-// recordings of a finished training can be kept for the next one.
+// It is checked first: the recordings are split into parts, each part is held
+// back once while the model is adapted on the others, and over all the
+// recordings the adapted models must get no more words wrong than the model
+// in use, or the model in use is kept. Only then is the model adapted on all
+// of them and installed. The recordings of a finished training can be kept
+// for the next one.
 //
 // The work runs in sphinxtrain's programs (QProcess) and on a worker thread,
 // in a folder of its own; only a finished model is moved into place, so a
@@ -24,15 +26,35 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QProcess;
 class QTemporaryDir;
+class QThreadPool;
+
+// How an adaptation is judged before it is installed.
+enum class TTrainingCheck {
+  Rotated,   // every recording held back once, in turn
+  HeldBack,  // only every fourth (the last of fewer than four): the earlier rule, kept for comparison
+};
 
 // What a training takes besides the recordings given to it.
 struct TTrainingSet {
   bool withKept = false;  // the kept recordings too, before the given ones
   bool keep = false;      // keep the given ones once the training has finished
+  TTrainingCheck check = TTrainingCheck::Rotated;
+};
+
+// What the check saw: the words of the recordings held back, and how many of
+// them the model in use and the adapted models heard wrong.
+struct TCheckFigures {
+  TTrainingCheck check = TTrainingCheck::Rotated;
+  int recordings = 0, words = 0, before = 0, after = 0;
+  // The adaptation is kept when it was no worse on what it had not heard.
+  bool Accepted() const { return after <= before; }
+  // One sentence for the user: what was held back, and the counts.
+  QString Summary() const;
 };
 
 class TUserTrainer : public QObject {
@@ -52,6 +74,7 @@ public:
   // and whether the model in use was kept because the new one was no better.
   QString Verdict() const { return FVerdict; }
   bool Kept() const { return FKept; }
+  TCheckFigures Figures() const { return FFigures; }
   // How many recordings the last training used, and how many of them had
   // been kept before.
   int Used() const { return FUsed; }
@@ -73,7 +96,13 @@ private:
   void Done();
   void KeepRecordings();
   void Complete(const QString& model);
-  void Check(const QString& trial);
+  void Hear(int part, const QString& acousticModel);
+  void Hear(const std::vector<int>& which, const QString& acousticModel);
+  void Heard(unsigned generation);
+  void Check();
+  void Judge();
+  void StopHearing();
+  QStringList AlignedParts(const std::vector<int>& parts);
   void Install();
   void Tool(const QString& program, const QStringList& args, int percent, const QString& what);
 
@@ -87,7 +116,25 @@ private:
   QStringList FPrompts;
   std::vector<std::vector<short>> FRecordings;
   int FUtterances = 0, FAligned = 0;
-  std::vector<std::pair<QString, std::vector<short>>> FHeldBack;
+  // Parts of the recordings, each aligned on its own so that an adaptation
+  // without one part sums the others' counts; the parts held back in turn.
+  std::vector<std::vector<int>> FParts;
+  std::vector<int> FHeldParts;
+  TTrainingCheck FCheck = TTrainingCheck::Rotated;
+  // Recordings heard on a worker thread while the tools run; words wrong per
+  // recording with the model in use and with the one adapted without it.
+  struct THearing {
+    std::vector<QStringList> said;
+    std::vector<int> before, after;  // -1: not heard
+    std::mutex lock;  // for error: both workers may fail
+    QString error;
+  };
+  std::shared_ptr<THearing> FHearing;
+  std::unique_ptr<QThreadPool> FPool;
+  unsigned FGeneration = 0;
+  int FPending = 0;
+  bool FChecking = false;
+  TCheckFigures FFigures;
   TRecoModel FInUse;
   QString FVerdict;
   bool FKept = false;

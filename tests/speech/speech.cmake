@@ -24,9 +24,15 @@ if(TARGET speech)
   target_link_libraries(speech_files_tests PRIVATE speech GTest::gtest_main)
   gtest_discover_tests(speech_files_tests TEST_PREFIX "speech.files." DISCOVERY_TIMEOUT 30)
 
-  # Training: the recordings kept for a later one, the further prompts, and
-  # the trainer on recordings (no sound server).
-  add_executable(speech_training_tests ${SPEECH_TEST_DIR}/training_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
+  # Training: the recordings kept for a later one, the further prompts, the
+  # trainer on recordings and its check (no sound server).
+  add_executable(speech_training_tests ${SPEECH_TEST_DIR}/training_test.cpp ${SPEECH_TEST_DIR}/trainingcheck_test.cpp
+                                       ${SPEECH_TEST_DIR}/speech_main.cpp)
+  # The command-line trainer, to be killed part-way.
+  if(TARGET varnelo-speech)
+    target_compile_definitions(speech_training_tests PRIVATE VARNELO_SPEECH_TOOL="$<TARGET_FILE:varnelo-speech>")
+    add_dependencies(speech_training_tests varnelo-speech)
+  endif()
   target_include_directories(speech_training_tests PRIVATE ${VARNELO_TEST_COMMON})
   target_link_libraries(speech_training_tests PRIVATE speech GTest::gtest)
   gtest_discover_tests(speech_training_tests TEST_PREFIX "speech.training." DISCOVERY_TIMEOUT 30
@@ -84,7 +90,8 @@ endif()
 # The command-line front end on good and bad recordings; no sound server.
 if(TARGET varnelo-speech)
   add_test(NAME speech.tool COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/speech_tool.sh $<TARGET_FILE:varnelo-speech>)
-  set_tests_properties(speech.tool PROPERTIES TIMEOUT 600)
+  # Trainings check every recording: slow on a busy machine.
+  set_tests_properties(speech.tool PROPERTIES TIMEOUT 900)
 endif()
 
 # The sanitizer tree (tests/hardening) builds none of the Qt GUI parts; the

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,56 @@ TEST_F(Training, AFailedKeepAddsNothing) {
   EXPECT_EQ(KeptFiles(), (QStringList{"0001.wav", "0002.wav", "0010.wav", "index.txt"}));
 }
 
+// Recordings in a folder that is not the user's own (a link to another
+// folder, or one another user owns) are neither read, nor added to, nor
+// removed.
+TEST_F(Training, AnotherUsersRecordingsAreNeitherReadNorChanged) {
+  struct Case {
+    const char* name;
+    bool needsRoot;
+    std::function<void(const QString& other)> place;  // the other's folder into ours
+    const char* message;
+  };
+  const Case cases[] = {
+      {"a link to another folder", false,
+       [](const QString& other) { ASSERT_TRUE(QFile::link(other, KeptRecordingsFolder())); }, "is a link to another folder"},
+      {"a folder another user owns", true,
+       [](const QString& other) {
+         ASSERT_TRUE(QDir().rename(other, KeptRecordingsFolder()));
+         ASSERT_EQ(::chown(KeptRecordingsFolder().toLocal8Bit().constData(), 65534, 65534), 0);
+       },
+       "belongs to another user"},
+  };
+  for (const Case& c : cases) {
+    if (c.needsRoot && ::geteuid() != 0) continue;  // only root can give a folder away
+    RemoveKeptRecordings();
+    Keep({"one a", "two b"}, 300);
+    // Those kept become the other user's, and this user has none.
+    const QString other = files.filePath("other");
+    QDir(other).removeRecursively();
+    ASSERT_TRUE(QDir().rename(KeptRecordingsFolder(), other));
+    c.place(other);
+    const QString folder = QFileInfo(KeptRecordingsFolder()).isSymLink() ? other : KeptRecordingsFolder();
+    const QStringList before = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const TKeptRecordings k = LoadKeptRecordings();
+    EXPECT_TRUE(k.prompts.isEmpty() && k.recordings.empty()) << c.name;
+    ASSERT_EQ(k.problems.size(), 1) << c.name;
+    EXPECT_TRUE(k.problems[0].contains(c.message)) << c.name << ": " << k.problems[0].toStdString();
+    EXPECT_EQ(KeptRecordingCount(), 0) << c.name;
+    const QString wav = WriteWav("new.wav", Tone(900));
+    EXPECT_THROW(AddKeptRecordings({"new c"}, {wav}), ESpeechError) << c.name;
+    EXPECT_TRUE(QFileInfo::exists(wav)) << c.name;
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), before) << c.name;
+    RemoveKeptRecordings();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), before) << c.name << ": removed";
+    QFile::remove(KeptRecordingsFolder());
+    if (QFileInfo(KeptRecordingsFolder()).isDir()) {
+      ::chown(KeptRecordingsFolder().toLocal8Bit().constData(), ::geteuid(), ::getegid());
+      RemoveKeptRecordings();
+    }
+  }
+}
+
 // The further sentences are ours, different from the shipped ones, one
 // breath each, and every word has a pronunciation.
 TEST_F(Training, MorePromptsAreNewSentencesWithEveryWordPronounceable) {
@@ -217,7 +268,10 @@ TEST_F(Training, AFinishedTrainingKeepsItsRecordingsARetrainUsesThemACancelledOn
     t.Run(prompts.mid(3), {reads[3], reads[4]}, {true, true});
     EXPECT_EQ(t.Used(), 5);
     EXPECT_EQ(t.UsedKept(), 3);
-    EXPECT_TRUE(t.Verdict().contains("of the 6 words of the recording held back")) << t.Verdict().toStdString();
+    // Each of the five was held back once, and the verdict says so.
+    EXPECT_EQ(t.Figures().recordings, 5);
+    EXPECT_EQ(t.Figures().words, prompts.join(' ').split(' ').size());
+    EXPECT_TRUE(t.Verdict().contains(QStringLiteral("of %1 words").arg(t.Figures().words))) << t.Verdict().toStdString();
     const TKeptRecordings k = LoadKeptRecordings();
     EXPECT_EQ(k.prompts, prompts);
     EXPECT_EQ(k.recordings[4], reads[4]);

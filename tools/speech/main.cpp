@@ -41,10 +41,17 @@ int Usage() {
                "  varnelo-speech train PROMPTS.txt WAV...\n"
                "    trains the recogniser on the voice of the recordings, one WAV per line\n"
                "    of PROMPTS.txt in order; the service uses the trained model from then on,\n"
-               "    unless it hears the recordings held back to check it no better than the\n"
-               "    model in use, which is then kept. The recordings are kept for a later training.\n"
+               "    unless the check finds it worse than the model in use, which is then kept:\n"
+               "    each recording is held back once while the model is adapted on the others,\n"
+               "    and the words heard wrong are counted with both. The recordings are kept\n"
+               "    for a later training.\n"
                "  varnelo-speech train --again [PROMPTS.txt WAV...]\n"
                "    trains again on all the recordings kept so far, and on the ones given.\n"
+               "  varnelo-speech train --progress [--again] ...\n"
+               "    says on stderr how far the training is, one line per step: percent, what.\n"
+               "  varnelo-speech train --check heldback|rotated [--again] ...\n"
+               "    for measurements: heldback judges the training on every fourth recording only,\n"
+               "    the earlier rule; rotated (the default) holds back each recording once.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model and the kept recordings: the shipped model is used again.\n"
                "  varnelo-speech learn PATH...\n"
@@ -85,8 +92,19 @@ int Train(QStringList args) {
     std::printf("The shipped acoustic model is used again; no recordings are kept.\n");
     return 0;
   }
+  TTrainingSet set;
+  set.keep = true;
+  // The earlier check, for measurements only.
+  if (args.size() >= 2 && args[0] == "--check") {
+    if (args[1] == "heldback") set.check = TTrainingCheck::HeldBack;
+    else if (args[1] != "rotated") return Usage();
+    args = args.mid(2);
+  }
+  const bool progress = !args.isEmpty() && args[0] == "--progress";
+  if (progress) args.removeFirst();
   const bool again = !args.isEmpty() && args[0] == "--again";
   if (again) args.removeFirst();
+  set.withKept = again;
   if ((!again && args.size() < 2) || args.size() == 1 || (!args.isEmpty() && args[0].startsWith("--"))) return Usage();
   try {
     QStringList prompts;
@@ -112,12 +130,17 @@ int Train(QStringList args) {
       if (gInterrupted) trainer.Cancel();
     });
     watch.start(50);
+    if (progress)
+      QObject::connect(&trainer, &TUserTrainer::Progress, [](int percent, const QString& what) {
+        std::fprintf(stderr, "%3d%% %s\n", percent, qPrintable(what));
+        std::fflush(stderr);
+      });
     // Kept recordings left out are said whatever the outcome.
     const auto notes = [&] {
       for (const QString& n : trainer.Notes()) std::fprintf(stderr, "varnelo-speech: %s\n", qPrintable(n));
     };
     try {
-      trainer.Run(prompts, std::move(recordings), {again, true});
+      trainer.Run(prompts, std::move(recordings), set);
     } catch (...) {
       notes();
       throw;
