@@ -119,8 +119,13 @@ int LongrunDictation(const QStringList& Args)
     TOrvoScrivelUIform W(Folder.path());
     W.show();
     QTest::qWaitForWindowExposed(&W);
-    if (!W.SpeechReco || !W.DictationGrammar)
-        return std::fprintf(stderr, "no recogniser\n"), 1;
+    try {
+        if (!W.SpeechReco || !W.DictationGrammar)
+            throw std::runtime_error("not created");
+        W.SpeechReco->Connect();
+    } catch (const std::exception& E) {
+        return std::fprintf(stderr, "no recogniser: %s\n", E.what()), 1;
+    }
     W.SpeechReco->Recognizer()->SetAudioInputId(MicId());
     // Sentences with a word the dictionary lacks cannot be in the grammar.
     std::vector<TPiece> Usable;
