@@ -165,6 +165,9 @@ int LongrunReadback(const QStringList& Args)
                 Missed.size(), OutOfOrder, WrongSelections,
                 Covered == Reached && !OutOfOrder && !WrongSelections && Reached > 0 ? "every word in order"
                                                                                    : "FAULTS");
+    if (!Ended && Seconds > 0 && Reached > 0)
+        std::printf("  %.0f words a minute: the whole comment takes about %.0f min\n", double(Reached) / Seconds * 60,
+                    double(Expected.size()) / (double(Reached) / Seconds) / 60);
     for (size_t I = 0; I < std::min<size_t>(Missed.size(), 5); ++I)
         std::printf("  missed at %lld: \"%s\"\n", static_cast<long long>(Missed[I]),
                     qPrintable(Shown.mid(Missed[I], 20)));
