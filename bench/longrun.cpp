@@ -1,6 +1,7 @@
 // Long runs of the main window: hours of use compressed into one sitting.
 //   bench_longrun dictation SENTENCES AUDIO MINUTES [GAP-MS]
 //   bench_longrun readback SENTENCES WORDS VOICE MINUTES
+//   bench_longrun marks SENTENCES WORDS VOICE
 //   bench_longrun select COUNT [FOLDER...]
 // The speech ones need a private sound server (bench/longrun.sh).
 #include "longrun_common.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv)
         return LongrunDictation(Args.mid(1));
     if (What == QLatin1String("readback"))
         return LongrunReadback(Args.mid(1));
+    if (What == QLatin1String("marks"))
+        return LongrunMarks(Args.mid(1));
     if (What == QLatin1String("select"))
         return LongrunSelections(Args.mid(1));
     std::fprintf(stderr, "usage: bench_longrun dictation|readback|select ...\n");

@@ -8,7 +8,8 @@
 #             dictation with the shipped model, the text scored);
 # readback  - a READBACK_WORDS-word (20000) comment read by each of
 #             READBACK_VOICES ("cmu_us_slt gmw/en-US"), stopped after
-#             READBACK_MINUTES (150: to the end at speaking pace);
+#             READBACK_MINUTES (150: to the end at speaking pace), after the
+#             word marks of the whole comment made at synthesis speed;
 # select    - SELECTIONS (1000) selections over good and broken files,
 #             the fuzz regressions of the loader among them.
 # The recordings are made once into BUILD/bench/longrun-audio.
@@ -55,6 +56,10 @@ for part in "${parts[@]}"; do
     readback)
       read -r -a voices <<< "${READBACK_VOICES:-cmu_us_slt gmw/en-US}"
       for v in "${voices[@]}"; do
+        # The whole comment's word marks at synthesis speed (its audio, some
+        # 350 MB, is held whole by this path), then the real read-back.
+        "$here/../tests/speech/with-pulse.sh" "$build/bench/pulse-longrun-marks-${v//\//-}" \
+          "$bench" marks "$sentences" "${READBACK_WORDS:-20000}" "$v" || rc=1
         "$here/../tests/speech/with-pulse.sh" "$build/bench/pulse-longrun-readback-${v//\//-}" \
           "$bench" readback "$sentences" "${READBACK_WORDS:-20000}" "$v" "${READBACK_MINUTES:-150}" || rc=1
       done

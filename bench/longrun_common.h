@@ -99,4 +99,5 @@ struct TRssSeries {
 
 int LongrunDictation(const QStringList& Args);
 int LongrunReadback(const QStringList& Args);
+int LongrunMarks(const QStringList& Args);
 int LongrunSelections(const QStringList& Args);

@@ -118,7 +118,8 @@ int LongrunDictation(const QStringList& Args)
     QTemporaryDir Folder;
     TOrvoScrivelUIform W(Folder.path());
     W.show();
-    QTest::qWaitForWindowExposed(&W);
+    if (!QTest::qWaitForWindowExposed(&W))
+        return std::fprintf(stderr, "window not exposed\n"), 1;
     try {
         if (!W.SpeechReco || !W.DictationGrammar)
             throw std::runtime_error("not created");
@@ -220,7 +221,8 @@ int LongrunDictation(const QStringList& Args)
         QTest::qWait(200);
     Feeder.join();
     // The last phrases may still be in the decoder.
-    QTest::qWaitFor([&] { return Heard.size() >= Sent.size(); }, 60000);
+    if (!QTest::qWaitFor([&] { return Heard.size() >= Sent.size(); }, 60000))
+        std::fprintf(stderr, "phrases still missing a minute after the last one was spoken\n");
     W.SpeechReco->WaitUntilIdle(10000);
     const double Seconds = double(NowUs() - Start) / 1e6;
     Rss.Take(Seconds);

@@ -62,7 +62,99 @@ QString Comment(const QStringList& Sentences, int Words)
     return Out.trimmed();
 }
 
+struct TCoverage {
+    size_t Covered = 0, Reached = 0;
+    int OutOfOrder = 0;
+    std::vector<qsizetype> Missed;
+    bool Whole() const { return Covered == Reached && !OutOfOrder && Reached > 0; }
+};
+
+// Every word up to the last one marked, in order: walk words and marks
+// together; a mark covers the word starting inside it.
+TCoverage Cover(const std::vector<TWord>& Expected, const std::vector<std::pair<int, int>>& Marks)
+{
+    TCoverage C;
+    for (size_t I = 1; I < Marks.size(); ++I)
+        if (Marks[I].first <= Marks[I - 1].first)
+            ++C.OutOfOrder;
+    const qsizetype Last = Marks.empty() ? -1 : Marks.back().first;
+    size_t M = 0;
+    for (const TWord& Word : Expected) {
+        if (Word.Start > Last)
+            break;
+        ++C.Reached;
+        while (M < Marks.size() && Marks[M].first + Marks[M].second <= Word.Start)
+            ++M;
+        if (M < Marks.size() && Marks[M].first <= Word.Start)
+            ++C.Covered;
+        else
+            C.Missed.push_back(Word.Start);
+    }
+    return C;
+}
+
+QStringList ReadSentences(const QString& Path)
+{
+    QFile Text(Path);
+    QStringList Sentences;
+    if (Text.open(QIODevice::ReadOnly))
+        for (const QByteArray& L : Text.readAll().split('\n'))
+            if (!L.trimmed().isEmpty())
+                Sentences << QString::fromUtf8(L.trimmed());
+    return Sentences;
+}
+
+bool ChooseVoice(TSpVoice& V, const QString& Id)
+{
+    const TSpObjectTokens Voices = V.GetVoices();
+    for (int I = 0; I < Voices.Count(); ++I)
+        if (Voices.Item(I).Id() == Id) {
+            V.SetVoice(Voices.Item(I));
+            return true;
+        }
+    return false;
+}
+
 } // namespace
+
+// Args: SENTENCES WORDS VOICE-ID.  The word marks of the whole comment as the
+// engine makes them for read-back, without a sink (so at synthesis speed):
+// that they reach the last word, in order.
+int LongrunMarks(const QStringList& Args)
+{
+    if (Args.size() < 3)
+        return std::fprintf(stderr, "usage: marks SENTENCES WORDS VOICE\n"), 2;
+    const QStringList Sentences = ReadSentences(Args[0]);
+    if (Sentences.isEmpty())
+        return std::fprintf(stderr, "cannot read %s\n", qPrintable(Args[0])), 1;
+    const int WordCount = Args[1].toInt();
+    TSpVoice V;
+    if (!ChooseVoice(V, Args[2]))
+        return std::fprintf(stderr, "no voice %s\n", qPrintable(Args[2])), 1;
+    // The comment as the window hands it to Speak: CR LF line breaks.
+    const QString Text = Comment(Sentences, WordCount).replace(u'\n', QStringLiteral("\r\n"));
+    const std::vector<TWord> Expected = WordsOf(Text);
+    std::vector<TWordMark> Marks;
+    const double Cpu0 = CpuSeconds();
+    const qint64 Start = NowUs();
+    const std::vector<short> Samples = V.SynthesizeToSamples(Text, &Marks);
+    const double Seconds = double(NowUs() - Start) / 1e6;
+    std::vector<std::pair<int, int>> Pairs;
+    for (const TWordMark& M : Marks)
+        Pairs.push_back({M.position, M.length});
+    const TCoverage C = Cover(Expected, Pairs);
+    std::printf("word marks of the whole %d-word comment with %s (%.0f min of speech, synthesised in %.0f s, %.0f s "
+                "CPU): %zu marks, words marked %zu of %zu, the last at character %d of %lld, %zu missed, %d out of "
+                "order: %s\n",
+                WordCount, qPrintable(Args[2]), double(Samples.size()) / V.SampleRate() / 60, Seconds,
+                CpuSeconds() - Cpu0, Marks.size(), C.Covered, Expected.size(), Marks.empty() ? -1 : Marks.back().position,
+                static_cast<long long>(Text.size()), C.Missed.size(), C.OutOfOrder,
+                C.Whole() && C.Reached == Expected.size() ? "every word in order to the last" : "FAULTS");
+    for (size_t I = 0; I < std::min<size_t>(C.Missed.size(), 5); ++I)
+        std::printf("  missed at %lld: \"%s\"\n", static_cast<long long>(C.Missed[I]),
+                    qPrintable(Text.mid(C.Missed[I], 20)));
+    return C.Whole() && C.Reached == Expected.size() ? 0 : 1;
+}
 
 // Args: SENTENCES WORDS VOICE-ID MINUTES.  Reading stops after MINUTES when
 // the text is longer than that at speaking pace.
@@ -70,13 +162,9 @@ int LongrunReadback(const QStringList& Args)
 {
     if (Args.size() < 4)
         return std::fprintf(stderr, "usage: readback SENTENCES WORDS VOICE MINUTES\n"), 2;
-    QFile Text(Args[0]);
-    if (!Text.open(QIODevice::ReadOnly))
+    const QStringList Sentences = ReadSentences(Args[0]);
+    if (Sentences.isEmpty())
         return std::fprintf(stderr, "cannot read %s\n", qPrintable(Args[0])), 1;
-    QStringList Sentences;
-    for (const QByteArray& L : Text.readAll().split('\n'))
-        if (!L.trimmed().isEmpty())
-            Sentences << QString::fromUtf8(L.trimmed());
     const int WordCount = Args[1].toInt();
     const QString VoiceId = Args[2];
     const double Minutes = Args[3].toDouble();
@@ -84,16 +172,11 @@ int LongrunReadback(const QStringList& Args)
     QTemporaryDir Folder;
     TOrvoScrivelUIform W(Folder.path());
     W.show();
-    QTest::qWaitForWindowExposed(&W);
+    if (!QTest::qWaitForWindowExposed(&W))
+        return std::fprintf(stderr, "window not exposed\n"), 1;
     if (!W.SpeechVoice)
         return std::fprintf(stderr, "no synthesiser\n"), 1;
-    bool Found = false;
-    const TSpObjectTokens Voices = W.SpeechVoice->GetVoices();
-    for (int I = 0; I < Voices.Count(); ++I)
-        if (Voices.Item(I).Id() == VoiceId) {
-            W.SpeechVoice->SetVoice(Voices.Item(I));
-            Found = true;
-        }
+    const bool Found = ChooseVoice(*W.SpeechVoice, VoiceId);
     if (!Found)
         return std::fprintf(stderr, "no voice %s\n", qPrintable(VoiceId)), 1;
 
@@ -133,30 +216,16 @@ int LongrunReadback(const QStringList& Args)
     if (!Ended)
         QTest::mouseClick(W.Form()->ToolButton3, Qt::LeftButton);
 
-    // Every word up to the last one heard, in order: walk words and events
-    // together; an event covers the word starting inside it.
-    size_t Covered = 0, Event = 0;
-    int OutOfOrder = 0, WrongSelections = 0;
-    std::vector<qsizetype> Missed;
-    for (size_t I = 1; I < Events.size(); ++I)
-        if (Events[I].At <= Events[I - 1].At)
-            ++OutOfOrder;
-    for (const auto& E : Events)
+    std::vector<std::pair<int, int>> Pairs;
+    int WrongSelections = 0;
+    for (const auto& E : Events) {
+        Pairs.push_back({E.At, E.Length});
         WrongSelections += E.SelectionRight ? 0 : 1;
-    const qsizetype LastHeard = Events.empty() ? -1 : Events.back().At;
-    for (const TWord& Word : Expected) {
-        if (Word.Start > LastHeard)
-            break;
-        while (Event < Events.size() && Events[Event].At + Events[Event].Length <= Word.Start)
-            ++Event;
-        if (Event < Events.size() && Events[Event].At <= Word.Start)
-            ++Covered;
-        else
-            Missed.push_back(Word.Start);
     }
-    size_t Reached = 0;
-    while (Reached < Expected.size() && Expected[Reached].Start <= LastHeard)
-        ++Reached;
+    const TCoverage C = Cover(Expected, Pairs);
+    const size_t Covered = C.Covered, Reached = C.Reached;
+    const int OutOfOrder = C.OutOfOrder;
+    const std::vector<qsizetype>& Missed = C.Missed;
     std::printf("read-back with %s of a %d-word comment (%lld characters) for %.1f min%s: %zu word events, "
                 "words highlighted %zu of the %zu read (of %zu), %zu missed, %d out of order, %d selections "
                 "wrong: %s\n",
