@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <string>
 #include <thread>
 
 using namespace longrun;
@@ -249,7 +250,10 @@ int LongrunDictation(const QStringList& Args)
     std::vector<std::vector<double>> Windows;
     std::vector<std::pair<int, int>> Errors; // per window: words wrong, words said
     for (size_t I = 0; I < Pairs; ++I) {
-        const size_t Win = size_t(double(Sent[I].EndUs - Start) / 300e6);
+        // The few phrases after the last whole window belong to it: a window
+        // of one phrase says nothing about drift.
+        const size_t Whole = std::max<size_t>(1, size_t(Minutes / 5));
+        const size_t Win = std::min(Whole - 1, size_t(double(Sent[I].EndUs - Start) / 300e6));
         if (Windows.size() <= Win) {
             Windows.resize(Win + 1);
             Errors.resize(Win + 1);
@@ -271,9 +275,10 @@ int LongrunDictation(const QStringList& Args)
         return B.first > A.first ? (B.second - A.second) / (B.first - A.first) : 0.0;
     };
     for (size_t Win = 0; Win < Windows.size(); ++Win)
-        std::printf("  minutes %2zu-%2zu: %3zu phrases, latency median %6.0f ms, p95 %6.0f ms, max %6.0f ms; "
+        std::printf("  minutes %2zu-%2s: %3zu phrases, latency median %6.0f ms, p95 %6.0f ms, max %6.0f ms; "
                     "words wrong %.1f %%; process CPU %.2f cores\n",
-                    Win * 5, Win * 5 + 5, Windows[Win].size(), Percentile(Windows[Win], 0.5),
+                    Win * 5, Win + 1 == Windows.size() ? "end" : std::to_string(Win * 5 + 5).c_str(), Windows[Win].size(),
+                    Percentile(Windows[Win], 0.5),
                     Percentile(Windows[Win], 0.95), Percentile(Windows[Win], 1.0),
                     100.0 * Errors[Win].first / std::max(1, Errors[Win].second), CpuShare(double(Win) * 300, double(Win + 1) * 300));
     if (Windows.size() >= 2) {
