@@ -15,6 +15,9 @@ constexpr int kBufferMs = 100;
 // pre-buffer is full, so a short last piece would otherwise wait.
 constexpr int kTailMs = 150;
 constexpr int kTickMs = 5;
+// Synthesis runs at most this far ahead of the sink: a comment of an hour or
+// more would otherwise sit in memory whole while it is heard.
+constexpr int kAheadMs = 20000;
 }  // namespace
 
 TAudioPlayer::TAudioPlayer(int sampleRate) {
@@ -50,7 +53,11 @@ qint64 TAudioPlayer::StreamBase(int stream) {
 }
 
 void TAudioPlayer::Audio(int stream, const short* samples, int count) {
-  std::lock_guard lock(FMutex);
+  std::unique_lock lock(FMutex);
+  // The engine waits here while the sink is far behind (or paused); a purge
+  // or shutdown lets it go on, to drop the rest.
+  const qint64 ahead = FFormat.bytesForDuration(qint64(kAheadMs) * 1000);
+  FRoom.wait(lock, [&] { return !FStreams.count(stream) || FAppended - FWritten < ahead; });
   auto it = FStreams.find(stream);
   if (it == FStreams.end()) return;  // purged
   StreamBase(stream);
@@ -116,6 +123,7 @@ QString TAudioPlayer::EnsureSink() {
     FPending.clear();
     FMarks.clear();
   }
+  FRoom.notify_all();
   FProcessedUSecs = 0;
   FPaused = false;
   FTimer->start();
@@ -140,6 +148,7 @@ void TAudioPlayer::Purge() {
     FStreams.clear();
     FPendingOffset = 0;
   }
+  FRoom.notify_all();
   // A fresh sink drops what the server still holds.
   CloseSink();
   if (FTimer) FTimer->stop();
@@ -204,4 +213,5 @@ void TAudioPlayer::Tick() {
     else
       emit WordReached(m.stream, m.streamPosition, m.position, m.length);
   }
+  FRoom.notify_all();
 }

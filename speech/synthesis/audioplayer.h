@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -79,6 +80,7 @@ private:
   qint64 FWritten = 0;        // bytes handed to the sink
   std::deque<TMark> FMarks;   // in offset order
   std::map<int, TStreamState> FStreams;
+  std::condition_variable FRoom;  // the sink took audio, or streams went
   std::atomic<qint64> FProcessedUSecs{0};
   std::atomic<qint64> FReadAtNs{0};
   std::atomic<qint64> FWrittenUSecs{0};

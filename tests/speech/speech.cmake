@@ -38,6 +38,13 @@ if(TARGET speech)
   gtest_discover_tests(speech_training_tests TEST_PREFIX "speech.training." DISCOVERY_TIMEOUT 30
                        PROPERTIES TIMEOUT 300 ENVIRONMENT "PULSE_SERVER=unix:/nonexistent/varnelo-no-server")
 
+  # Playback holding back synthesis; no sound server.
+  add_executable(speech_player_tests ${SPEECH_TEST_DIR}/player_test.cpp)
+  target_include_directories(speech_player_tests PRIVATE ${PROJECT_SOURCE_DIR}/speech/synthesis)
+  target_link_libraries(speech_player_tests PRIVATE speech GTest::gtest_main)
+  gtest_discover_tests(speech_player_tests TEST_PREFIX "speech.player." DISCOVERY_TIMEOUT 30
+                       PROPERTIES TIMEOUT 120 ENVIRONMENT "PULSE_SERVER=unix:/nonexistent/varnelo-no-server")
+
   foreach(part voice reco noserver)
     add_executable(speech_${part}_tests ${SPEECH_TEST_DIR}/${part}_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
     target_include_directories(speech_${part}_tests PRIVATE ${VARNELO_TEST_COMMON})

@@ -311,6 +311,39 @@ TEST(Voice, PurgeDropsSpeechAndItsEventsAndTheNextSpeakStartsAfresh) {
   }
 }
 
+// A text of minutes: synthesis waits a little ahead of what is heard, and
+// neither a pause nor a purge leaves it stuck there.
+TEST(Voice, ALongTextHeldAheadOfTheSinkIsPurgedAtOnceAndTheNextIsHeard) {
+  TSpVoice v;
+  QString text;
+  for (int i = 0; i < 30; ++i) text += QStringLiteral("Alpha bravo charlie delta echo foxtrot golf hotel india juliet. ");
+  for (const TSpObjectToken& voice : OneVoicePerEngine(v)) {
+    SCOPED_TRACE(voice.Id().toStdString());
+    v.SetVoice(voice);
+    TRecorder rec(v);
+    v.Speak(text, SVSFlagsAsync);
+    ASSERT_TRUE(WaitFor([&] { return rec.words.size() >= 3; }, 20000));
+    // Paused, the sink takes nothing: the engine is soon held.
+    v.Pause();
+    Wait(1500);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(v.Speak(QString(), SVSFPurgeBeforeSpeak), 0);
+    EXPECT_LT(t.elapsed(), 3000);
+    const size_t atPurge = rec.words.size();
+    const int next = v.Speak(QStringLiteral("fresh start"), SVSFlagsAsync);
+    ASSERT_TRUE(WaitFor([&] { return !rec.ends.empty(); }, 20000));
+    EXPECT_EQ(rec.ends, std::vector<int>{next});
+    ASSERT_EQ(rec.words.size(), atPurge + 2);
+    EXPECT_EQ(rec.words[atPurge].stream, next);
+    // Every word before the pause was one of the long text's, in order.
+    for (size_t i = 0; i < atPurge; ++i) {
+      EXPECT_EQ(rec.words[i].length, WordsOf(text)[int(i)].size()) << i;
+      if (i > 0) EXPECT_GT(rec.words[i].position, rec.words[i - 1].position);
+    }
+  }
+}
+
 TEST(Voice, SynchronousSpeakReturnsWhenPlayedOut) {
   TSpVoice v;
   TRecorder rec(v);
