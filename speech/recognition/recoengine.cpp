@@ -7,6 +7,8 @@
 #include <sphinxbase/feat.h>
 #include <sphinxbase/err.h>
 #include <sphinxbase/fe.h>
+#include <sphinxbase/fsg_model.h>
+#include <sphinxbase/jsgf.h>
 
 #include <type_traits>
 static_assert(std::is_same_v<mfcc_t, float>, "sphinxbase built with floating-point features");
@@ -156,6 +158,23 @@ void TSpRecoEngine::Run() {
 }
 
 namespace {
+// ps_set_jsgf_string keeps the parsed grammar for good (about 7 KB each
+// time a phrase list is set): the same steps, with the grammar freed.
+int SetGrammar(ps_decoder_t* ps, const char* name, const QByteArray& text) {
+  jsgf_t* grammar = jsgf_parse_string(text.constData(), nullptr);
+  if (!grammar) return -1;
+  int rc = -1;
+  if (jsgf_rule_t* rule = jsgf_get_public_rule(grammar)) {
+    if (fsg_model_t* fsg =
+            jsgf_build_fsg(grammar, rule, ps_get_logmath(ps), cmd_ln_float32_r(ps_get_config(ps), "-lw"))) {
+      rc = ps_set_fsg(ps, name, fsg);
+      fsg_model_free(fsg);
+    }
+  }
+  jsgf_grammar_free(grammar);
+  return rc;
+}
+
 // Decoder flags chosen on our own dictation development sentences (see
 // bench/dictation.cpp) and on recordings of real readers (bench/realvoices.sh);
 // a model's settings may override each. Wider beams than PocketSphinx's
@@ -468,7 +487,7 @@ void TSpRecoEngine::SetPhraseList(const QStringList& phrases) {
       QString jsgf = QStringLiteral("#JSGF V1.0;\ngrammar phrases;\npublic <phrase> = ( ");
       jsgf += clean.join(QStringLiteral(" | "));
       jsgf += QStringLiteral(" );\n");
-      rc = ps_set_jsgf_string(FDecoder, "phrases", jsgf.toUtf8().constData());
+      rc = SetGrammar(FDecoder, "phrases", jsgf.toUtf8());
       if (rc >= 0) rc = ps_set_search(FDecoder, "phrases");
     }
     if (wasIn) {
