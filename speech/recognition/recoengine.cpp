@@ -371,8 +371,9 @@ bool TSpRecoEngine::SeedCepstralMean(const std::vector<short>& samples) {
   return Call<bool>([this, &samples] {
     // A front end of the decoder's own settings, so that its voice activity
     // detector keeps the same frames the decoder would hear.
-    cmd_ln_t* config = ps_get_config(FDecoder);
-    fe_t* fe = fe_init_auto_r(cmd_ln_retain(config));
+    // The front end takes a reference of its own (fe_free drops it): a
+    // second one here kept the whole configuration alive for good.
+    fe_t* fe = fe_init_auto_r(ps_get_config(FDecoder));
     if (!fe) return false;
     const int dims = fe_get_output_size(fe);
     constexpr int kFrames = 256;
