@@ -2,7 +2,9 @@
 # Builds the dictation model from the corpus (corpus.py over corpus/*.txt):
 #   build-model.sh OUTDIR BASE.dict GENERAL.lm.bin RANKWORDS MIXLM
 # OUTDIR gets corpus.txt, radiology.arpa, radiology.lm.bin, radiology.dict and
-# prompts.txt (the sentences read to train the recogniser on a voice).
+# prompts.txt (the sentences read to train the recogniser on a voice: a fixed
+# list, so that a change of corpus does not change what users read or what
+# their kept recordings say; prompts.py chose them).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=$1 base=$2 general=$3 rankwords=$4 mixlm=$5
@@ -26,7 +28,7 @@ compile-lm "$work/lm.ilm.gz" --text=yes "$work/corpus.arpa" > /dev/null
 sphinx_lm_convert -i "$work/radiology.arpa" -o "$work/radiology.lm.bin" > "$work/convert.log" 2>&1 ||
   { cat "$work/convert.log" >&2; exit 1; }
 "$python" "$here/pronounce.py" "$base" "$work/corpus.txt" "$work/radiology.dict" "$work/ranked.txt" "$general_words"
-"$python" "$here/prompts.py" "$work/corpus.txt" "$work/radiology.dict" 20 > "$work/prompts.txt"
+cp "$here/prompts.txt" "$work/prompts.txt"
 for f in corpus.txt radiology.arpa radiology.lm.bin radiology.dict prompts.txt; do
   mv -f "$work/$f" "$out/$f"
 done

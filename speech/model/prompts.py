@@ -8,6 +8,10 @@ the most phone pairs not yet read (within and across words): twenty sentences
 then hold nearly every phone many times over and most of their pairs, which
 is what the adaptation's statistics need. Sentences of 7 to 14 words only, so
 that each is one breath. The choice depends only on the two files.
+
+It wrote prompts.txt beside it, which the build ships as it stands: run it by
+hand on the built corpus and dictionary only when the prompts are meant to
+change, since users' kept recordings are of these sentences.
 """
 import sys
 

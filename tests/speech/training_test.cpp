@@ -204,7 +204,9 @@ TEST_F(Training, AnotherUsersRecordingsAreNeitherReadNorChanged) {
 }
 
 // The further sentences are ours, different from the shipped ones, one
-// breath each, and every word has a pronunciation.
+// breath each, and every word has a pronunciation. The shipped ones are a
+// fixed list, not drawn with the corpus, so each of their words must still be
+// in the dictionary the corpus makes.
 TEST_F(Training, MorePromptsAreNewSentencesWithEveryWordPronounceable) {
   const QStringList shipped = TrainingPrompts(), more = MoreTrainingPrompts();
   EXPECT_GE(more.size(), 30);
@@ -212,6 +214,9 @@ TEST_F(Training, MorePromptsAreNewSentencesWithEveryWordPronounceable) {
   ASSERT_TRUE(dict.open(QIODevice::ReadOnly));
   QSet<QString> known;
   for (const QByteArray& line : dict.readAll().split('\n')) known << QString::fromUtf8(line.left(line.indexOf(' ')));
+  ASSERT_EQ(shipped.size(), 20);
+  for (const QString& p : shipped)
+    for (const QString& w : p.split(' ')) EXPECT_TRUE(known.contains(w)) << w.toStdString() << " in " << p.toStdString();
   QSet<QString> seen(shipped.begin(), shipped.end());
   for (const QString& p : more) {
     EXPECT_FALSE(seen.contains(p)) << "twice: " << p.toStdString();
