@@ -91,9 +91,9 @@ TSpSharedRecoContext::TSpSharedRecoContext(QObject* owner)
   connect(e, &TSpRecoEngine::PhraseEnded, this, [this](qint64 ms) {
     if (FInterests & SRESoundEnd) emit OnSoundEnd(this, FEngine->Activations(), ms * kBytesPerMs);
   }, Qt::QueuedConnection);
-  connect(e, &TSpRecoEngine::Recognised, this, [this](const QStringList& words, qint64 startMs, qint64 endMs) {
+  connect(e, &TSpRecoEngine::Recognised, this, [this](const QStringList& words, qint64 startMs, qint64 endMs, qint64 id) {
     if (FInterests & SRERecognition)
-      emit OnRecognition(this, FEngine->Activations(), endMs * kBytesPerMs, SRTStandard, TSpRecoResult(words, startMs, endMs));
+      emit OnRecognition(this, FEngine->Activations(), endMs * kBytesPerMs, SRTStandard, TSpRecoResult(words, startMs, endMs, id));
   }, Qt::QueuedConnection);
   connect(e, &TSpRecoEngine::NothingRecognised, this, [this](qint64 startMs, qint64 endMs) {
     if (FInterests & SREFalseRecognition)
@@ -168,3 +168,5 @@ bool TSpSharedRecoContext::WaitUntilLearned(int msTimeout) {
   }
   return true;
 }
+
+std::vector<short> TSpSharedRecoContext::PhraseAudio(qint64 phraseId) const { return FEngine->PhraseAudio(phraseId); }

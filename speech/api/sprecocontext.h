@@ -58,18 +58,27 @@ private:
 class TSpRecoResult {
 public:
   TSpRecoResult() = default;
-  TSpRecoResult(QStringList words, qint64 audioStartMs, qint64 audioEndMs)
-      : FPhrase(std::move(words)), FStartMs(audioStartMs), FEndMs(audioEndMs) {}
+  TSpRecoResult(QStringList words, qint64 audioStartMs, qint64 audioEndMs, qint64 phraseId = 0)
+      : FPhrase(std::move(words)), FStartMs(audioStartMs), FEndMs(audioEndMs), FPhraseId(phraseId) {}
   TSpPhraseInfo PhraseInfo() const { return FPhrase; }
   // The phrase's place in the audio since dictation was activated.
   qint64 AudioStartMs() const { return FStartMs; }
   qint64 AudioEndMs() const { return FEndMs; }
+  // Names the phrase's sound for the context's PhraseAudio; 0: none kept.
+  qint64 PhraseId() const { return FPhraseId; }
 
 private:
   TSpPhraseInfo FPhrase;
-  qint64 FStartMs = 0, FEndMs = 0;
+  qint64 FStartMs = 0, FEndMs = 0, FPhraseId = 0;
 };
 Q_DECLARE_METATYPE(TSpRecoResult)
+
+// A phrase dictated into a text, and where its text was put (the position
+// in the text at the time, -1 unknown).
+struct TSpDictatedPhrase {
+  TSpRecoResult result;
+  qsizetype at = -1;
+};
 
 // The one grammar of a context: free dictation, or, when a phrase list is
 // set, exactly those phrases (a JSGF alternative list).  Holds only a weak
@@ -152,6 +161,10 @@ public:
   // Waits (local event loop) until the texts given are learned or msTimeout
   // passes.  For tests.
   bool WaitUntilLearned(int msTimeout);
+
+  // The sound a recognised phrase was heard from (16 kHz mono), while it is
+  // among the last ten minutes or so of phrases; empty after.
+  std::vector<short> PhraseAudio(qint64 phraseId) const;
 
 signals:
   void OnRecognition(QObject* sender, int streamNumber, qint64 streamPosition,

@@ -416,12 +416,15 @@ void TSpRecoEngine::Decode(std::vector<short> samples) {
     FInSpeech = false;
   }
   ps_process_raw(FDecoder, samples.data(), samples.size(), FALSE, FALSE);
+  FAudio.Append(samples.data(), samples.size());
+  const qint64 before = FSamples;
   FSamples += qint64(samples.size());
   const bool inSpeech = ps_get_in_speech(FDecoder);
   if (inSpeech && !FInSpeech) {
     FInSpeech = true;
     FHeardSpeech = true;
     FPhraseStart = FSamples * 1000 / kRate;
+    FPhraseStartSample = before;
     if (!FClosing) emit PhraseStarted(FPhraseStart);
   } else if (!inSpeech && FInSpeech) {
     EndPhrase(false);
@@ -455,7 +458,7 @@ void TSpRecoEngine::EndPhrase(bool flush) {
     if (words.isEmpty())
       emit NothingRecognised(FPhraseStart, endMs);
     else
-      emit Recognised(words, FPhraseStart, endMs);
+      emit Recognised(words, FPhraseStart, endMs, FAudio.Keep(FPhraseStartSample, FSamples));
   }
   // Deactivation ends the utterance; otherwise listening goes on.
   if (!flush) {

@@ -7,6 +7,7 @@
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
+#include "trainingfiles.h"
 #include "transcribe.h"
 #include "usertraining.h"
 
@@ -235,6 +236,37 @@ TEST(Reco, DeactivatingFlushesAPhraseInProgress) {
   c.grammar->DictationSetState(SGDSInactive);
   ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty(); }, 10000));
   EXPECT_EQ(c.texts, QStringList{"no fracture is seen"});
+}
+
+// Each phrase's sound stays at hand under the result's id: the whole of the
+// spoken phrase, a little quiet around it, and nothing of the next one.
+TEST(Reco, EachPhrasesSoundIsKeptUnderItsId) {
+  TContext c;
+  QList<TSpRecoResult> results;
+  QObject::connect(&c.ctx, &TSpSharedRecoContext::OnRecognition,
+                   [&](QObject*, int, qint64, int, const TSpRecoResult& r) { results << r; });
+  const QStringList phrases = {"no fracture is seen", "the lungs are clear"};
+  c.grammar->SetPhraseList(phrases);
+  const QByteArray first = Say(phrases[0]), second = Say(phrases[1]);
+  ASSERT_FALSE(first.isEmpty() || second.isEmpty());
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(1000) + first + Silence(1500) + second + Silence(1500));
+    ASSERT_TRUE(WaitFor([&] { return results.size() >= 2 && feed.Done(); }, 30000));
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  ASSERT_EQ(results.size(), 2);
+  EXPECT_NE(results[0].PhraseId(), results[1].PhraseId());
+  for (int i = 0; i < 2; ++i) {
+    const std::vector<short> audio = c.ctx.PhraseAudio(results[i].PhraseId());
+    const qsizetype spoken = (i == 0 ? first : second).size() / 2;
+    EXPECT_GE(qsizetype(audio.size()), spoken * 4 / 5) << i << ": " << audio.size() << " of " << spoken;
+    EXPECT_LE(qsizetype(audio.size()), spoken + 16000 * 3 / 2) << i << ": " << audio.size() << " of " << spoken;
+    EXPECT_TRUE(HoldsSpeech(audio)) << i;
+  }
+  EXPECT_TRUE(c.ctx.PhraseAudio(0).empty());
 }
 
 TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
