@@ -31,6 +31,7 @@ class QWidget;
 class TSpSharedRecoContext;
 class TSpRecoEngine;
 class TCommentLearner;
+class TPhraseKeeper;
 
 // The text of a recognised phrase: words as the engine heard them.
 class TSpPhraseInfo {
@@ -165,6 +166,15 @@ public:
   // The sound a recognised phrase was heard from (16 kHz mono), while it is
   // among the last ten minutes or so of phrases; empty after.
   std::vector<short> PhraseAudio(qint64 phraseId) const;
+  // Keeps the phrases dictated into a comment the user has saved, those the
+  // text as saved still holds, with their sound as training material for
+  // the next training, unless Engine Properties has it off. In the
+  // background, after any keep before it; returns at once and never throws:
+  // a keep that fails is logged.
+  void KeepDictatedPhrases(const QString& text, const QList<TSpDictatedPhrase>& phrases);
+  // Waits (local event loop) until the phrases given are kept or msTimeout
+  // passes.  For tests.
+  bool WaitUntilPhrasesKept(int msTimeout);
 
 signals:
   void OnRecognition(QObject* sender, int streamNumber, qint64 streamPosition,
@@ -184,4 +194,5 @@ private:
   std::unique_ptr<TSpRecognizer> FRecognizer;
   int FInterests;
   std::unique_ptr<TCommentLearner> FLearner;  // made at the first saved text
+  std::unique_ptr<TPhraseKeeper> FKeeper;     // likewise
 };
