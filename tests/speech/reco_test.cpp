@@ -2,6 +2,7 @@
 // server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
 #include "audioinput.h"
 #include "commentlearner.h"
+#include "dictatedphrases.h"
 #include "learn.h"
 #include "learndialog.h"
 #include "recoengine.h"
@@ -707,6 +708,60 @@ TEST(RecoDialogs, EnginePropertiesSwitchesBetweenTheShippedAndTheGeneralModel) {
   EXPECT_EQ(shown, "General English");
   EXPECT_FALSE(OpenSpeechSettings()->contains(kModelLanguage));
   EXPECT_EQ(RecoModelFromSettings().dictionary, shipped.dictionary);
+}
+
+// Engine Properties: how much dictation is kept and the switch that keeps
+// it (on by default); Remove Training and Forget each remove it.
+TEST(RecoDialogs, KeptDictatedPhrasesAreShownSwitchedAndRemoved) {
+  TContext c;
+  const auto keep = [] {
+    std::vector<short> tone(16000 * 3);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = short(8000 * std::sin(0.1 * double(i)));
+    return KeepDictatedPhrases("No fracture is seen. The lungs are clear.",
+                               {{{"no", "fracture", "is", "seen"}, 0, tone}, {{"the", "lungs", "are", "clear"}, 21, tone}});
+  };
+  RemoveDictatedPhrases();
+  ASSERT_EQ(keep(), 2);
+  const auto engine = [&](const std::function<void(QDialog*)>& act) {
+    bool seen = false;
+    WithDialog("EngineProperties", act, &seen);
+    c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+    EXPECT_TRUE(seen);
+  };
+  engine([](QDialog* d) {
+    auto* box = d->findChild<QCheckBox*>("KeepDictatedPhrases");
+    auto* label = d->findChild<QLabel*>("DictatedPhrases");
+    ASSERT_TRUE(box && label);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(box->text(), "Keep dictated phrases for training");
+    EXPECT_TRUE(label->text().contains("2 phrases, 6 s")) << label->text().toStdString();
+    box->setChecked(false);
+    d->accept();
+  });
+  EXPECT_FALSE(DictatedPhrasesKept());
+  engine([](QDialog* d) {
+    EXPECT_FALSE(d->findChild<QCheckBox*>("KeepDictatedPhrases")->isChecked());
+    auto* remove = d->findChild<QPushButton*>("RemoveTraining");
+    ASSERT_TRUE(remove->isEnabled());
+    remove->click();
+    EXPECT_FALSE(remove->isEnabled());
+    EXPECT_EQ(d->findChild<QLabel*>("DictatedPhrases")->text(), "No dictated phrases are kept.");
+    d->findChild<QCheckBox*>("KeepDictatedPhrases")->setChecked(true);
+    d->accept();
+  });
+  EXPECT_TRUE(DictatedPhrasesKept());
+  EXPECT_FALSE(QFileInfo::exists(DictatedPhrasesFolder()));
+
+  ASSERT_EQ(keep(), 2);
+  bool seen = false;
+  WithDialog("LearnFromDocuments", [](QDialog* d) {
+    auto* forget = d->findChild<QPushButton*>("Forget");
+    ASSERT_TRUE(forget && forget->isEnabled());
+    forget->click();
+  }, &seen);
+  LearnFromDocuments(nullptr);
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(DictatedPhrasesSize().entries, 0);
 }
 
 // "Learn from documents…": a learn with its progress, a cancelled one that
