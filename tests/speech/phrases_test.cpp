@@ -157,6 +157,25 @@ TEST_F(DictatedPhrases, OverTheLimitTheOldestGoFirst) {
   EXPECT_EQ(KeptRecordingsSize(folder).bytes, 2 * second);
 }
 
+// A keep killed part-way leaves its sound files beside the kept ones, never
+// in the index: the next keep clears them and the kept phrases are whole.
+TEST_F(DictatedPhrases, WhatAKilledKeepLeftIsClearedByTheNext) {
+  const QString comment = QStringLiteral("No fracture is seen. The lungs are clear.");
+  ASSERT_EQ(KeepDictatedPhrases(comment, {{{"no", "fracture", "is", "seen"}, 0, Tone(300)}}), 1);
+  const QDir dir(DictatedPhrasesFolder());
+  // A process that is gone, and a file moved in before the index was replaced.
+  ASSERT_TRUE(dir.mkpath("incoming-999999999-abcdef"));
+  WriteWav(dir.filePath("incoming-999999999-abcdef/1.wav"), Tone(350));
+  WriteWav(dir.filePath("0002.wav"), Tone(350));
+  ASSERT_EQ(KeepDictatedPhrases(comment, {{{"the", "lungs", "are", "clear"}, 21, Tone(400)}}), 1);
+  EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            (QStringList{"0001.wav", "0003.wav", "index.txt"}));
+  const TKeptRecordings k = LoadDictatedPhrases();
+  EXPECT_EQ(k.prompts, (QStringList{"no fracture is seen", "the lungs are clear"}));
+  ASSERT_EQ(k.recordings.size(), 2u);
+  EXPECT_EQ(k.recordings[1], Tone(400));
+}
+
 // A phrases folder that is a link, or another user's, is neither read nor
 // written through.
 TEST_F(DictatedPhrases, AFolderThatIsALinkIsNeitherReadNorWritten) {
