@@ -66,7 +66,8 @@ public:
   // The running cepstral mean (one value per cepstral coefficient).
   std::vector<float> CepstralMean();
   // The sound of a recognised phrase (its id from Recognised), while it is
-  // among the last minutes of phrases heard; empty after.
+  // among the last minutes of phrases heard; empty after. Only for the
+  // microphone: fed audio is the caller's already.
   std::vector<short> PhraseAudio(qint64 id) const { return FAudio.Phrase(id); }
 
 signals:
@@ -102,6 +103,7 @@ private:
   bool FInUtterance = false, FInSpeech = false;
   qint64 FSamples = 0, FPhraseStart = 0, FPhraseStartSample = 0;
   TPhraseAudio FAudio;
+  bool FKeepAudio = false;  // set before the worker starts
   double FCpu = 0;
 
   std::thread FThread;
