@@ -251,8 +251,7 @@ void EngineProperties(QWidget* parent, const QString& title) {
     trainedLabel->setText(trained ? QStringLiteral("A model trained on your voice is in use.")
                                   : QStringLiteral("No model trained on your voice is in use."));
     const bool phrases = DictatedPhrasesSize().entries > 0;
-    phrasesLabel->setText(phrases ? QStringLiteral("Kept for training: ") + DictatedPhrasesSummary()
-                                  : DictatedPhrasesSummary());
+    phrasesLabel->setText(phrases ? QStringLiteral("Kept: ") + DictatedPhrasesSummary() : QStringLiteral("None kept"));
     untrain->setEnabled(QFileInfo::exists(TrainedModelFolder()) || phrases);
   };
   QObject::connect(untrain, &QPushButton::clicked, d.get(), [=] {
@@ -277,8 +276,8 @@ void EngineProperties(QWidget* parent, const QString& title) {
   keepPhrases->setToolTip(QStringLiteral("Phrases you dictate into a comment you save are kept with their sound, "
                                          "as you corrected them, and Train Again uses them."));
   keepPhrases->setChecked(DictatedPhrasesKept());
-  auto* phrasesRow = new QVBoxLayout;
-  phrasesRow->addWidget(keepPhrases);
+  auto* phrasesRow = new QHBoxLayout;
+  phrasesRow->addWidget(keepPhrases, 1);
   phrasesRow->addWidget(phrasesLabel);
   form->addRow(QString(), phrasesRow);
   auto* learnedLabel = new QLabel(LearnedSummary(), d.get());
