@@ -9,6 +9,8 @@
 #include <QModelIndex>
 #include <QString>
 
+#include "sprecocontext.h"
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -138,6 +140,9 @@ public:
     // the characters put in.
     qsizetype InsertComment(const QString& Text);
     TMemo* CommentField() const;
+    // The phrases dictated into the comment on display since it was shown
+    // or last saved: a save keeps those the saved text still holds.
+    const QList<TSpDictatedPhrase>& DictatedPhrases() const { return FDictatedPhrases; }
 
     // Components tests and the speech side reach directly.
     Ui::TOrvoScrivelUIform* Form() const { return ui.get(); }
@@ -188,6 +193,7 @@ private:
     // The comment as the shown file held it, or as it was last saved: what
     // a save adds to it is what dictation learns.
     QString FShownComment;
+    QList<TSpDictatedPhrase> FDictatedPhrases;
     QElapsedTimer FListScrollClock;
     // The layout as the resize rule last left it.
     bool FLayoutReady = false;

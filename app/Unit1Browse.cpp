@@ -189,6 +189,7 @@ void TOrvoScrivelUIform::ShellListView1Change(QObject*, const QModelIndex&, TIte
     ui->Image1->ClearPicture();
     ui->RichEdit1->clear();
     ui->Memo1->clear();
+    FDictatedPhrases.clear();
     ui->Label2->setEnabled(false);
     if (SelectedCount() != 1)
         return;
@@ -232,6 +233,7 @@ bool TOrvoScrivelUIform::ShowFile(const QString& FileName)
     const dicom::THeaderData H = dicom::DecodedHeader(HeaderData);
     ui->Memo1->setPlainText(ansi::CommentFromStored(H.ImageComments));
     FShownComment = ui->Memo1->StoredText();
+    FDictatedPhrases.clear();
 
     auto Text = [](const std::string& S) { return QString::fromUtf8(S.data(), static_cast<qsizetype>(S.size())); };
     AddSummaryLine(QStringLiteral("Patient's Name"), Text(H.PatientName));

@@ -93,6 +93,9 @@ void TOrvoScrivelUIform::Label2Click(QObject*)
             if (Saved && SpeechReco) {
                 SpeechReco->LearnSavedText(Comment, FShownComment);
                 FShownComment = Comment;
+                // The phrases dictated into it become training material.
+                SpeechReco->KeepDictatedPhrases(Comment, FDictatedPhrases);
+                FDictatedPhrases.clear();
             }
         }
     }

@@ -360,5 +360,9 @@ void TOrvoScrivelUIform::VoiceWord(QObject*, int, qint64, int CharacterPosition,
 
 void TOrvoScrivelUIform::RecoContextRecognition(QObject*, int, qint64, int, const TSpRecoResult& Result)
 {
+    const qsizetype At = ui->Memo1->StoredSelStart();
     InsertComment(Result.PhraseInfo().GetText(0, -1, true) + u' ');
+    // Noted for the save, which keeps the phrases the comment still holds.
+    if (Result.PhraseId() != 0)
+        FDictatedPhrases.append(TSpDictatedPhrase{Result, At});
 }

@@ -33,6 +33,9 @@ inline constexpr const char* kSensitivity = "Engine/Sensitivity";       // 0..10
 inline constexpr const char* kWordsGroup = "Words";                     // word = pronunciation
 // Whether the comments the user saves are learned (true unless set false).
 inline constexpr const char* kLearnSavedComments = "Learning/SavedComments";
+// Whether phrases dictated into saved comments are kept for training (true
+// unless set false).
+inline constexpr const char* kKeepDictatedPhrases = "Training/KeepDictatedPhrases";
 
 // The values as every reader takes them: the file is the user's to edit, so a
 // value that is missing, malformed or out of range gives the default.

@@ -18,24 +18,14 @@
 namespace {
 constexpr const char* kKeptIndex = "index.txt";
 
-// A voice is its owner's: a folder that is a link elsewhere, or that belongs
-// to someone else, is neither read nor written. Empty when it is ours (or
-// not there yet).
-QString ForeignFolder(const QString& folder) {
-  const QFileInfo fi(folder);
-  if (fi.isSymLink()) return QStringLiteral("%1 is a link to another folder").arg(folder);
-  if (fi.exists() && fi.ownerId() != ::geteuid()) return QStringLiteral("%1 belongs to another user").arg(folder);
-  return {};
-}
-
 // The index's entries; *problem says why an existing index could not be read.
-TKeptIndex ReadKeptIndex(QString* problem) {
-  const QString foreign = ForeignFolder(KeptRecordingsFolder());
+TKeptIndex ReadKeptIndex(const QString& folder, QString* problem) {
+  const QString foreign = ForeignFolder(folder);
   if (!foreign.isEmpty()) {
     *problem = QStringLiteral("The kept recordings were not read: ") + foreign;
     return {};
   }
-  QFile f(QDir(KeptRecordingsFolder()).filePath(kKeptIndex));
+  QFile f(QDir(folder).filePath(kKeptIndex));
   if (!f.exists()) return {};
   if (!f.open(QIODevice::ReadOnly)) {
     *problem = QStringLiteral("The list of kept recordings %1 could not be read: %2").arg(f.fileName(), f.errorString());
@@ -47,12 +37,28 @@ TKeptIndex ReadKeptIndex(QString* problem) {
 
 QString KeptRecordingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath() + "/recordings"; }
 
-TKeptRecordings LoadKeptRecordings() {
+// A voice is its owner's: a folder that is a link elsewhere, or that belongs
+// to someone else, is neither read nor written.
+QString ForeignFolder(const QString& folder) {
+  const QFileInfo fi(folder);
+  if (fi.isSymLink()) return QStringLiteral("%1 is a link to another folder").arg(folder);
+  if (fi.exists() && fi.ownerId() != ::geteuid()) return QStringLiteral("%1 belongs to another user").arg(folder);
+  return {};
+}
+
+TKeptRecordings LoadKeptRecordings() { return LoadKeptRecordings(KeptRecordingsFolder()); }
+int KeptRecordingCount() { return KeptRecordingsSize(KeptRecordingsFolder()).entries; }
+void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) {
+  AddKeptRecordings(KeptRecordingsFolder(), prompts, wavFiles);
+}
+void RemoveKeptRecordings() { RemoveKeptRecordings(KeptRecordingsFolder()); }
+
+TKeptRecordings LoadKeptRecordings(const QString& folder) {
   TKeptRecordings kept;
   QString problem;
-  const TKeptIndex index = ReadKeptIndex(&problem);
+  const TKeptIndex index = ReadKeptIndex(folder, &problem);
   if (!problem.isEmpty()) kept.problems << problem;
-  const QDir dir(KeptRecordingsFolder());
+  const QDir dir(folder);
   for (const int line : index.brokenLines)
     kept.problems << QStringLiteral("Line %1 of the list of kept recordings %2 is broken; it was left out")
                          .arg(line).arg(dir.filePath(kKeptIndex));
@@ -69,15 +75,18 @@ TKeptRecordings LoadKeptRecordings() {
   return kept;
 }
 
-int KeptRecordingCount() {
+TKeptSize KeptRecordingsSize(const QString& folder) {
   QString problem;
-  return int(ReadKeptIndex(&problem).entries.size());
+  const TKeptIndex index = ReadKeptIndex(folder, &problem);
+  TKeptSize size;
+  size.entries = int(index.entries.size());
+  for (const TKeptEntry& e : index.entries) size.bytes += std::max<qint64>(0, QFileInfo(QDir(folder).filePath(e.file)).size());
+  return size;
 }
 
-void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) {
+void AddKeptRecordings(const QString& folder, const QStringList& prompts, const QStringList& wavFiles, qint64 maxBytes) {
   if (prompts.size() != wavFiles.size())
     throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings to keep").arg(prompts.size()).arg(wavFiles.size()));
-  const QString folder = KeptRecordingsFolder();
   const QString foreign = ForeignFolder(folder);
   if (!foreign.isEmpty()) throw ESpeechError(QStringLiteral("The recordings could not be kept: ") + foreign);
   if (!QDir().mkpath(folder))
@@ -86,7 +95,7 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
   QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   const QDir dir(folder);
   QString problem;
-  const TKeptIndex old = ReadKeptIndex(&problem);
+  const TKeptIndex old = ReadKeptIndex(folder, &problem);
   if (!problem.isEmpty()) throw ESpeechError(problem);  // never replace what could not be read
   // Entries whose file has gone are dropped; new files are numbered after
   // every file there.
@@ -114,6 +123,18 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
     entries << TKeptEntry{name, prompt};
     listed << name;
   }
+  // Over the limit: the oldest go first, the newest always stays.
+  if (maxBytes >= 0) {
+    qint64 total = 0;
+    qsizetype from = entries.size();
+    while (from > 0) {
+      total += QFileInfo(dir.filePath(entries[from - 1].file)).size();
+      if (total > maxBytes && from < entries.size()) break;
+      --from;
+    }
+    for (qsizetype i = 0; i < from; ++i) listed.remove(entries[i].file);
+    entries = entries.mid(from);
+  }
   // The new index replaces the old one in one rename.
   const QByteArray index = KeptIndexText(entries);
   QSaveFile f(dir.filePath(kKeptIndex));
@@ -126,9 +147,8 @@ void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles) 
     if (!listed.contains(file)) QFile::remove(dir.filePath(file));
 }
 
-void RemoveKeptRecordings() {
+void RemoveKeptRecordings(const QString& folder) {
   // A link goes, not what it points at.
-  const QString folder = KeptRecordingsFolder();
   if (QFileInfo(folder).isSymLink()) QFile::remove(folder);
   else if (ForeignFolder(folder).isEmpty()) QDir(folder).removeRecursively();
 }

@@ -9,6 +9,9 @@
 #include <vector>
 
 QString KeptRecordingsFolder();
+// Empty when the folder is the user's own (or not there yet); otherwise why
+// it is not: a link elsewhere, or another user's.
+QString ForeignFolder(const QString& folder);
 struct TKeptRecordings {
   QStringList prompts;
   std::vector<std::vector<short>> recordings;
@@ -25,3 +28,16 @@ int KeptRecordingCount();
 // nothing is added.
 void AddKeptRecordings(const QStringList& prompts, const QStringList& wavFiles);
 void RemoveKeptRecordings();
+
+// The same for another folder of kept recordings (the dictated phrases).
+// With maxBytes, the oldest entries are dropped in the same replace until
+// the WAV files listed take no more.
+TKeptRecordings LoadKeptRecordings(const QString& folder);
+struct TKeptSize {
+  int entries = 0;
+  qint64 bytes = 0;  // of the WAV files listed
+};
+TKeptSize KeptRecordingsSize(const QString& folder);
+void AddKeptRecordings(const QString& folder, const QStringList& prompts, const QStringList& wavFiles,
+                       qint64 maxBytes = -1);
+void RemoveKeptRecordings(const QString& folder);

@@ -1,5 +1,6 @@
 #include "usertraining.h"
 
+#include "dictatedphrases.h"
 #include "keptrecordings.h"
 #include "lts.h"
 #include "modelpath.h"
@@ -90,7 +91,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   QStringList prompts, notes;
   std::vector<std::vector<short>> recordings;
   if (set.withKept) {
-    TKeptRecordings kept = LoadKeptRecordings();
+    TKeptRecordings kept = LoadKeptMaterial();  // read prompts, then dictated phrases
     prompts = kept.prompts;
     recordings = std::move(kept.recordings);
     notes = kept.problems;

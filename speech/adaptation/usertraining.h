@@ -41,7 +41,7 @@ enum class TTrainingCheck {
 
 // What a training takes besides the recordings given to it.
 struct TTrainingSet {
-  bool withKept = false;  // the kept recordings too, before the given ones
+  bool withKept = false;  // the kept recordings and dictated phrases too, before the given ones
   bool keep = false;      // keep the given ones once the training has finished
   TTrainingCheck check = TTrainingCheck::Rotated;
 };

@@ -1,6 +1,7 @@
 #include "sprecocontext.h"
 
 #include "commentlearner.h"
+#include "dictatedphrases.h"
 #include "recoengine.h"
 #include "spdialogs.h"
 #include "spsettings.h"
@@ -91,9 +92,9 @@ TSpSharedRecoContext::TSpSharedRecoContext(QObject* owner)
   connect(e, &TSpRecoEngine::PhraseEnded, this, [this](qint64 ms) {
     if (FInterests & SRESoundEnd) emit OnSoundEnd(this, FEngine->Activations(), ms * kBytesPerMs);
   }, Qt::QueuedConnection);
-  connect(e, &TSpRecoEngine::Recognised, this, [this](const QStringList& words, qint64 startMs, qint64 endMs) {
+  connect(e, &TSpRecoEngine::Recognised, this, [this](const QStringList& words, qint64 startMs, qint64 endMs, qint64 id) {
     if (FInterests & SRERecognition)
-      emit OnRecognition(this, FEngine->Activations(), endMs * kBytesPerMs, SRTStandard, TSpRecoResult(words, startMs, endMs));
+      emit OnRecognition(this, FEngine->Activations(), endMs * kBytesPerMs, SRTStandard, TSpRecoResult(words, startMs, endMs, id));
   }, Qt::QueuedConnection);
   connect(e, &TSpRecoEngine::NothingRecognised, this, [this](qint64 startMs, qint64 endMs) {
     if (FInterests & SREFalseRecognition)
@@ -105,6 +106,7 @@ TSpSharedRecoContext::TSpSharedRecoContext(QObject* owner)
 }
 
 TSpSharedRecoContext::~TSpSharedRecoContext() {
+  FKeeper.reset();
   FLearner.reset();
   FEngine->disconnect(this);
   FGrammar.reset();
@@ -161,6 +163,37 @@ bool TSpSharedRecoContext::WaitUntilLearned(int msTimeout) {
   QElapsedTimer clock;
   clock.start();
   while (FLearner && !FLearner->Idle()) {
+    if (msTimeout >= 0 && clock.elapsed() >= msTimeout) return false;
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
+}
+
+std::vector<short> TSpSharedRecoContext::PhraseAudio(qint64 phraseId) const { return FEngine->PhraseAudio(phraseId); }
+
+void TSpSharedRecoContext::KeepDictatedPhrases(const QString& text, const QList<TSpDictatedPhrase>& phrases) {
+  try {
+    if (phrases.isEmpty() || !DictatedPhrasesKept()) return;
+    // The sound is taken now: the oldest phrases' go as dictation goes on.
+    std::vector<TDictatedSound> sounds;
+    for (const TSpDictatedPhrase& p : phrases) {
+      std::vector<short> samples = FEngine->PhraseAudio(p.result.PhraseId());
+      if (!samples.empty()) sounds.push_back({p.result.PhraseInfo().Words(), p.at, std::move(samples)});
+    }
+    if (sounds.empty()) return;
+    if (!FKeeper) FKeeper = std::make_unique<TPhraseKeeper>();
+    FKeeper->Add(text, std::move(sounds));
+  } catch (const std::exception& e) {
+    qWarning("varnelo-speech: dictated phrases were not kept: %s", e.what());
+  }
+}
+
+bool TSpSharedRecoContext::WaitUntilPhrasesKept(int msTimeout) {
+  QElapsedTimer clock;
+  clock.start();
+  while (FKeeper && !FKeeper->Idle()) {
     if (msTimeout >= 0 && clock.elapsed() >= msTimeout) return false;
     QEventLoop loop;
     QTimer::singleShot(20, &loop, &QEventLoop::quit);

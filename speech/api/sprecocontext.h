@@ -31,6 +31,7 @@ class QWidget;
 class TSpSharedRecoContext;
 class TSpRecoEngine;
 class TCommentLearner;
+class TPhraseKeeper;
 
 // The text of a recognised phrase: words as the engine heard them.
 class TSpPhraseInfo {
@@ -58,18 +59,27 @@ private:
 class TSpRecoResult {
 public:
   TSpRecoResult() = default;
-  TSpRecoResult(QStringList words, qint64 audioStartMs, qint64 audioEndMs)
-      : FPhrase(std::move(words)), FStartMs(audioStartMs), FEndMs(audioEndMs) {}
+  TSpRecoResult(QStringList words, qint64 audioStartMs, qint64 audioEndMs, qint64 phraseId = 0)
+      : FPhrase(std::move(words)), FStartMs(audioStartMs), FEndMs(audioEndMs), FPhraseId(phraseId) {}
   TSpPhraseInfo PhraseInfo() const { return FPhrase; }
   // The phrase's place in the audio since dictation was activated.
   qint64 AudioStartMs() const { return FStartMs; }
   qint64 AudioEndMs() const { return FEndMs; }
+  // Names the phrase's sound for the context's PhraseAudio; 0: none kept.
+  qint64 PhraseId() const { return FPhraseId; }
 
 private:
   TSpPhraseInfo FPhrase;
-  qint64 FStartMs = 0, FEndMs = 0;
+  qint64 FStartMs = 0, FEndMs = 0, FPhraseId = 0;
 };
 Q_DECLARE_METATYPE(TSpRecoResult)
+
+// A phrase dictated into a text, and where its text was put (the position
+// in the text at the time, -1 unknown).
+struct TSpDictatedPhrase {
+  TSpRecoResult result;
+  qsizetype at = -1;
+};
 
 // The one grammar of a context: free dictation, or, when a phrase list is
 // set, exactly those phrases (a JSGF alternative list).  Holds only a weak
@@ -153,6 +163,19 @@ public:
   // passes.  For tests.
   bool WaitUntilLearned(int msTimeout);
 
+  // The sound a recognised phrase was heard from (16 kHz mono), while it is
+  // among the last ten minutes or so of phrases; empty after.
+  std::vector<short> PhraseAudio(qint64 phraseId) const;
+  // Keeps the phrases dictated into a comment the user has saved, those the
+  // text as saved still holds, with their sound as training material for
+  // the next training, unless Engine Properties has it off. In the
+  // background, after any keep before it; returns at once and never throws:
+  // a keep that fails is logged.
+  void KeepDictatedPhrases(const QString& text, const QList<TSpDictatedPhrase>& phrases);
+  // Waits (local event loop) until the phrases given are kept or msTimeout
+  // passes.  For tests.
+  bool WaitUntilPhrasesKept(int msTimeout);
+
 signals:
   void OnRecognition(QObject* sender, int streamNumber, qint64 streamPosition,
                      int recognitionType, const TSpRecoResult& result);
@@ -171,4 +194,5 @@ private:
   std::unique_ptr<TSpRecognizer> FRecognizer;
   int FInterests;
   std::unique_ptr<TCommentLearner> FLearner;  // made at the first saved text
+  std::unique_ptr<TPhraseKeeper> FKeeper;     // likewise
 };

@@ -1,5 +1,7 @@
 #include "learndialog.h"
 
+#include "dictatedphrases.h"
+
 #include "learn.h"
 #include "spcommon.h"
 
@@ -85,7 +87,7 @@ void LearnFromDocuments(QWidget* parent) {
     const bool running = *job && (*job)->running;
     learn->setEnabled(!running && paths->count() > 0);
     cancel->setEnabled(running);
-    forget->setEnabled(!running && LearnedStatus().sentences > 0);
+    forget->setEnabled(!running && (LearnedStatus().sentences > 0 || DictatedPhrasesSize().entries > 0));
     addFiles->setEnabled(!running);
     addFolder->setEnabled(!running);
     learned->setText(LearnedSummary());
@@ -155,7 +157,9 @@ void LearnFromDocuments(QWidget* parent) {
   });
   QObject::connect(forget, &QPushButton::clicked, d.get(), [=] {
     ForgetLearned();
-    status->setText(QStringLiteral("Everything learned is forgotten: the shipped language model is used again."));
+    RemoveDictatedPhrases();
+    status->setText(QStringLiteral("Everything learned is forgotten, and no dictated phrases are kept: the shipped "
+                                   "language model is used again."));
     update();
   });
   QObject::connect(close, &QDialogButtonBox::rejected, d.get(), &QDialog::reject);

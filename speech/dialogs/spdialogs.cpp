@@ -2,6 +2,7 @@
 
 #include "audioinput.h"
 #include "commentlearner.h"
+#include "dictatedphrases.h"
 #include "dialogparts.h"
 #include "learndialog.h"
 #include "lts.h"
@@ -243,14 +244,19 @@ void EngineProperties(QWidget* parent, const QString& title) {
   trainedLabel->setObjectName("TrainedModel");
   auto* untrain = new QPushButton(QStringLiteral("Remove Training"), d.get());
   untrain->setObjectName("RemoveTraining");
+  auto* phrasesLabel = new QLabel(d.get());
+  phrasesLabel->setObjectName("DictatedPhrases");
   const auto showTrained = [=] {
     const bool trained = !TrainedModelFor(hmm->text()).isEmpty();
     trainedLabel->setText(trained ? QStringLiteral("A model trained on your voice is in use.")
                                   : QStringLiteral("No model trained on your voice is in use."));
-    untrain->setEnabled(QFileInfo::exists(TrainedModelFolder()));
+    const bool phrases = DictatedPhrasesSize().entries > 0;
+    phrasesLabel->setText(phrases ? QStringLiteral("Kept: ") + DictatedPhrasesSummary() : QStringLiteral("None kept"));
+    untrain->setEnabled(QFileInfo::exists(TrainedModelFolder()) || phrases);
   };
   QObject::connect(untrain, &QPushButton::clicked, d.get(), [=] {
     RemoveTrainedModel();
+    RemoveDictatedPhrases();
     showTrained();
   });
   QObject::connect(hmm, &QLineEdit::textChanged, d.get(), showTrained);
@@ -265,6 +271,15 @@ void EngineProperties(QWidget* parent, const QString& title) {
   form->addRow(QStringLiteral("Language model:"), lm);
   form->addRow(QStringLiteral("Sensitivity:"), sens);
   form->addRow(QStringLiteral("Voice training:"), trainedRow);
+  auto* keepPhrases = new QCheckBox(QStringLiteral("Keep dictated phrases for training"), d.get());
+  keepPhrases->setObjectName("KeepDictatedPhrases");
+  keepPhrases->setToolTip(QStringLiteral("Phrases you dictate into a comment you save are kept with their sound, "
+                                         "as you corrected them, and Train Again uses them."));
+  keepPhrases->setChecked(DictatedPhrasesKept());
+  auto* phrasesRow = new QHBoxLayout;
+  phrasesRow->addWidget(keepPhrases, 1);
+  phrasesRow->addWidget(phrasesLabel);
+  form->addRow(QString(), phrasesRow);
   auto* learnedLabel = new QLabel(LearnedSummary(), d.get());
   learnedLabel->setObjectName("LearnedLanguage");
   learnedLabel->setWordWrap(true);
@@ -292,6 +307,7 @@ void EngineProperties(QWidget* parent, const QString& title) {
     s->setValue(kModelFolder, hmm->text());
     s->setValue(kSensitivity, sens->value());
     s->setValue(kLearnSavedComments, fromComments->isChecked());
+    s->setValue(kKeepDictatedPhrases, keepPhrases->isChecked());
     if (choice->currentIndex() == 0) {
       // The shipped model follows the installation, wherever it moves.
       for (const char* key : {kModelDictionary, kModelLanguage}) s->remove(key);

@@ -2,6 +2,7 @@
 
 #include "audioinput.h"
 #include "dialogparts.h"
+#include "dictatedphrases.h"
 #include "spcommon.h"
 #include "spsettings.h"
 #include "usertraining.h"
@@ -73,7 +74,9 @@ void UserTraining(QWidget* parent, const QString& title) {
   status->setObjectName("Status");
   status->setWordWrap(true);
   auto* trainer = new TUserTrainer(d.get());
-  auto kept = std::make_shared<int>(KeptRecordingCount());
+  // Kept read prompts and dictated phrases: what Train Again has to go on.
+  const auto keptNow = [] { return KeptRecordingCount() + DictatedPhrasesSize().entries; };
+  auto kept = std::make_shared<int>(keptNow());
   // The session's recordings handed to the running training.
   auto handed = std::make_shared<std::vector<int>>();
 
@@ -101,7 +104,13 @@ void UserTraining(QWidget* parent, const QString& title) {
     again->setVisible(*kept > 0);
     again->setEnabled(!busy && !listening && *kept + unsaved >= 2);
     keptLabel->setVisible(*kept > 0);
-    keptLabel->setText(QStringLiteral("%1 sentences recorded so far are kept; each training uses them too.").arg(*kept));
+    const int phrases = DictatedPhrasesSize().entries, read = *kept - phrases;
+    keptLabel->setText(phrases == 0 ? QStringLiteral("%1 sentences recorded so far are kept; each training uses them too.").arg(read)
+                       : read == 0  ? QStringLiteral("Phrases you dictated are kept (%1); each training uses them too.")
+                                         .arg(DictatedPhrasesSummary())
+                                    : QStringLiteral("%1 sentences recorded so far and phrases you dictated (%2) are kept; "
+                                                     "each training uses them too.")
+                                         .arg(read).arg(DictatedPhrasesSummary()));
     record->setEnabled(!busy && !listening);
     list->setEnabled(!busy && !listening);
     cancel->setEnabled(busy);
@@ -193,7 +202,7 @@ void UserTraining(QWidget* parent, const QString& title) {
     if (ok && trainer->RecordingsKept())
       for (int i : *handed) (*saved)[size_t(i)] = true;
     handed->clear();
-    *kept = KeptRecordingCount();
+    *kept = keptNow();
     refresh();
   });
   show(0);

@@ -95,6 +95,7 @@ void TSpRecoEngine::Connect() {
     throw ESpeechError(QStringLiteral("No audio input device is available"));
   FAcousticModel = m.acousticModel;
   FLanguageModel = m.languageModel;
+  FKeepAudio = true;
   FThread = std::thread([this] { Run(); });
   Post([this, m] { Load(m); });
   FInputThread = std::make_unique<QThread>();
@@ -416,12 +417,15 @@ void TSpRecoEngine::Decode(std::vector<short> samples) {
     FInSpeech = false;
   }
   ps_process_raw(FDecoder, samples.data(), samples.size(), FALSE, FALSE);
+  if (FKeepAudio) FAudio.Append(samples.data(), samples.size());
+  const qint64 before = FSamples;
   FSamples += qint64(samples.size());
   const bool inSpeech = ps_get_in_speech(FDecoder);
   if (inSpeech && !FInSpeech) {
     FInSpeech = true;
     FHeardSpeech = true;
     FPhraseStart = FSamples * 1000 / kRate;
+    FPhraseStartSample = before;
     if (!FClosing) emit PhraseStarted(FPhraseStart);
   } else if (!inSpeech && FInSpeech) {
     EndPhrase(false);
@@ -455,7 +459,7 @@ void TSpRecoEngine::EndPhrase(bool flush) {
     if (words.isEmpty())
       emit NothingRecognised(FPhraseStart, endMs);
     else
-      emit Recognised(words, FPhraseStart, endMs);
+      emit Recognised(words, FPhraseStart, endMs, FKeepAudio ? FAudio.Keep(FPhraseStartSample, FSamples) : 0);
   }
   // Deactivation ends the utterance; otherwise listening goes on.
   if (!flush) {

@@ -2,6 +2,7 @@
 // worker thread, fed by a QAudioSource on a thread of its own.
 #pragma once
 
+#include "phraseaudio.h"
 #include "recomodel.h"
 #include "spcommon.h"
 
@@ -64,11 +65,16 @@ public:
   bool SeedCepstralMean(const std::vector<short>& samples);
   // The running cepstral mean (one value per cepstral coefficient).
   std::vector<float> CepstralMean();
+  // The sound of a recognised phrase (its id from Recognised), while it is
+  // among the last minutes of phrases heard; empty after. Only for the
+  // microphone: fed audio is the caller's already.
+  std::vector<short> PhraseAudio(qint64 id) const { return FAudio.Phrase(id); }
 
 signals:
   void PhraseStarted(qint64 ms);
   void PhraseEnded(qint64 ms);
-  void Recognised(const QStringList& words, qint64 startMs, qint64 endMs);
+  // id: the phrase's sound for PhraseAudio, 0 when none is kept.
+  void Recognised(const QStringList& words, qint64 startMs, qint64 endMs, qint64 id);
   void NothingRecognised(qint64 startMs, qint64 endMs);
   void Level(int level);
 
@@ -95,7 +101,9 @@ private:
   QString FLoadError;
   QByteArray FDefaultSearch;
   bool FInUtterance = false, FInSpeech = false;
-  qint64 FSamples = 0, FPhraseStart = 0;
+  qint64 FSamples = 0, FPhraseStart = 0, FPhraseStartSample = 0;
+  TPhraseAudio FAudio;
+  bool FKeepAudio = false;  // set before the worker starts
   double FCpu = 0;
 
   std::thread FThread;

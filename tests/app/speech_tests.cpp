@@ -11,6 +11,7 @@
 #include "screencursor.h"
 
 #include "commentlearner.h"
+#include "dictatedphrases.h"
 #include "learn.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
@@ -512,6 +513,74 @@ TEST_F(AppSpeech, ASavedCommentsNewWordsAreHeardAtTheNextDictation)
     W->DictationGrammar->SetPhraseList({});
     EXPECT_EQ(W->CommentText(), Sentence + u' ');
     ForgetLearned();
+}
+
+// Phrases dictated into a comment become training material when it is
+// saved: one corrected before saving is kept with the corrected words, one
+// rewritten is not; with the switch off nothing is kept.
+TEST_F(AppSpeech, DictatedPhrasesTheSavedCommentHoldsAreKeptWithTheCorrectedWords)
+{
+    RemoveDictatedPhrases();
+    SetSavedCommentsLearned(false); // not what this is about, and slow
+    const QString Source = Folder.filePath(QStringLiteral("ct.dcm"));
+    testgen::WriteFile(Source.toStdString(), appfiles::MakeCT({}));
+    ASSERT_TRUE(W->ShowFile(Source));
+    W->SpeechReco->Recognizer()->SetAudioInputId(MicId());
+    const QStringList Phrases = {QStringLiteral("the liver is normal"), QStringLiteral("no fracture is seen")};
+    W->DictationGrammar->SetPhraseList(Phrases);
+    const QByteArray Liver = Say(Phrases[0]), Fracture = Say(Phrases[1]);
+    ASSERT_FALSE(Liver.isEmpty() || Fracture.isEmpty());
+    const auto Dictate = [&](const QByteArray& Audio, int Count) {
+        Ui->Memo1->clear();
+        Click(Ui->ToolButton4);
+        {
+            TMicFeeder Feed(Audio);
+            EXPECT_TRUE(WaitFor([&] { return Feed.Done(); }));
+            EXPECT_TRUE(WaitFor([&] { return W->DictatedPhrases().size() >= Count; }, 20000));
+        }
+        Click(Ui->ToolButton3);
+    };
+    const auto Save = [&](const QString& Text, const QString& Name) {
+        Ui->Memo1->setPlainText(Text);
+        QTimer Poll;
+        Poll.setInterval(20);
+        QObject::connect(&Poll, &QTimer::timeout, [&] {
+            auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!D)
+                return;
+            Poll.stop();
+            if (auto* Edit = D->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                Edit->setText(Folder.filePath(Name));
+            static_cast<QDialog*>(D)->accept();
+        });
+        Poll.start();
+        Ui->Label2->click();
+        EXPECT_TRUE(QFileInfo::exists(Folder.filePath(Name))) << Name.toStdString();
+        EXPECT_TRUE(W->SpeechReco->WaitUntilPhrasesKept(kLong));
+    };
+
+    SetDictatedPhrasesKept(false);
+    Dictate(Silence(300) + Fracture + Silence(1200), 1);
+    Save(QStringLiteral("No fracture is seen."), QStringLiteral("off.dcm"));
+    EXPECT_TRUE(W->DictatedPhrases().isEmpty());
+    EXPECT_EQ(DictatedPhrasesSize().entries, 0);
+    SetDictatedPhrasesKept(true);
+
+    Dictate(Silence(300) + Liver + Silence(1200) + Fracture + Silence(1200), 2);
+    ASSERT_EQ(W->DictatedPhrases().size(), 2);
+    EXPECT_EQ(W->CommentText(), Phrases.join(u' ') + u' ');
+    // The first corrected, the second written anew.
+    Save(QStringLiteral("The liver is enlarged. Stable bones."), QStringLiteral("on.dcm"));
+    EXPECT_TRUE(W->DictatedPhrases().isEmpty());
+    const TKeptRecordings Kept = LoadDictatedPhrases();
+    EXPECT_TRUE(Kept.problems.isEmpty()) << Kept.problems.join(u'\n').toStdString();
+    EXPECT_EQ(Kept.prompts, QStringList{QStringLiteral("the liver is enlarged")});
+    ASSERT_EQ(Kept.recordings.size(), 1u);
+    // The phrase's sound, with a little quiet around it.
+    EXPECT_GE(qsizetype(Kept.recordings[0].size()), Liver.size() / 2 * 4 / 5);
+    EXPECT_LE(qsizetype(Kept.recordings[0].size()), Liver.size() / 2 + 16000 * 3 / 2);
+    RemoveDictatedPhrases();
+    SetSavedCommentsLearned(true);
 }
 
 // Each audio tool starts the desktop's program found on PATH, detached, and

@@ -2,11 +2,13 @@
 // server's microphone FIFO (see with-pulse.sh) and must come back as phrases.
 #include "audioinput.h"
 #include "commentlearner.h"
+#include "dictatedphrases.h"
 #include "learn.h"
 #include "learndialog.h"
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "spsettings.h"
+#include "trainingfiles.h"
 #include "transcribe.h"
 #include "usertraining.h"
 
@@ -235,6 +237,37 @@ TEST(Reco, DeactivatingFlushesAPhraseInProgress) {
   c.grammar->DictationSetState(SGDSInactive);
   ASSERT_TRUE(WaitFor([&] { return !c.texts.isEmpty(); }, 10000));
   EXPECT_EQ(c.texts, QStringList{"no fracture is seen"});
+}
+
+// Each phrase's sound stays at hand under the result's id: the whole of the
+// spoken phrase, a little quiet around it, and nothing of the next one.
+TEST(Reco, EachPhrasesSoundIsKeptUnderItsId) {
+  TContext c;
+  QList<TSpRecoResult> results;
+  QObject::connect(&c.ctx, &TSpSharedRecoContext::OnRecognition,
+                   [&](QObject*, int, qint64, int, const TSpRecoResult& r) { results << r; });
+  const QStringList phrases = {"no fracture is seen", "the lungs are clear"};
+  c.grammar->SetPhraseList(phrases);
+  const QByteArray first = Say(phrases[0]), second = Say(phrases[1]);
+  ASSERT_FALSE(first.isEmpty() || second.isEmpty());
+  c.grammar->DictationSetState(SGDSActive);
+  Wait(300);
+  {
+    TMicFeeder feed(Silence(1000) + first + Silence(1500) + second + Silence(1500));
+    ASSERT_TRUE(WaitFor([&] { return results.size() >= 2 && feed.Done(); }, 30000));
+  }
+  c.grammar->DictationSetState(SGDSInactive);
+  c.ctx.WaitUntilIdle(5000);
+  ASSERT_EQ(results.size(), 2);
+  EXPECT_NE(results[0].PhraseId(), results[1].PhraseId());
+  for (int i = 0; i < 2; ++i) {
+    const std::vector<short> audio = c.ctx.PhraseAudio(results[i].PhraseId());
+    const qsizetype spoken = (i == 0 ? first : second).size() / 2;
+    EXPECT_GE(qsizetype(audio.size()), spoken * 4 / 5) << i << ": " << audio.size() << " of " << spoken;
+    EXPECT_LE(qsizetype(audio.size()), spoken + 16000 * 3 / 2) << i << ": " << audio.size() << " of " << spoken;
+    EXPECT_TRUE(HoldsSpeech(audio)) << i;
+  }
+  EXPECT_TRUE(c.ctx.PhraseAudio(0).empty());
 }
 
 TEST(Reco, EventInterestsWithoutRecognitionSilenceThePhrases) {
@@ -675,6 +708,60 @@ TEST(RecoDialogs, EnginePropertiesSwitchesBetweenTheShippedAndTheGeneralModel) {
   EXPECT_EQ(shown, "General English");
   EXPECT_FALSE(OpenSpeechSettings()->contains(kModelLanguage));
   EXPECT_EQ(RecoModelFromSettings().dictionary, shipped.dictionary);
+}
+
+// Engine Properties: how much dictation is kept and the switch that keeps
+// it (on by default); Remove Training and Forget each remove it.
+TEST(RecoDialogs, KeptDictatedPhrasesAreShownSwitchedAndRemoved) {
+  TContext c;
+  const auto keep = [] {
+    std::vector<short> tone(16000 * 3);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = short(8000 * std::sin(0.1 * double(i)));
+    return KeepDictatedPhrases("No fracture is seen. The lungs are clear.",
+                               {{{"no", "fracture", "is", "seen"}, 0, tone}, {{"the", "lungs", "are", "clear"}, 21, tone}});
+  };
+  RemoveDictatedPhrases();
+  ASSERT_EQ(keep(), 2);
+  const auto engine = [&](const std::function<void(QDialog*)>& act) {
+    bool seen = false;
+    WithDialog("EngineProperties", act, &seen);
+    c.ctx.Recognizer()->DisplayUI(nullptr, "Engine Properties", "EngineProperties");
+    EXPECT_TRUE(seen);
+  };
+  engine([](QDialog* d) {
+    auto* box = d->findChild<QCheckBox*>("KeepDictatedPhrases");
+    auto* label = d->findChild<QLabel*>("DictatedPhrases");
+    ASSERT_TRUE(box && label);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(box->text(), "Keep dictated phrases for training");
+    EXPECT_EQ(label->text(), "Kept: 2 phrases, 6 s");
+    box->setChecked(false);
+    d->accept();
+  });
+  EXPECT_FALSE(DictatedPhrasesKept());
+  engine([](QDialog* d) {
+    EXPECT_FALSE(d->findChild<QCheckBox*>("KeepDictatedPhrases")->isChecked());
+    auto* remove = d->findChild<QPushButton*>("RemoveTraining");
+    ASSERT_TRUE(remove->isEnabled());
+    remove->click();
+    EXPECT_FALSE(remove->isEnabled());
+    EXPECT_EQ(d->findChild<QLabel*>("DictatedPhrases")->text(), "None kept");
+    d->findChild<QCheckBox*>("KeepDictatedPhrases")->setChecked(true);
+    d->accept();
+  });
+  EXPECT_TRUE(DictatedPhrasesKept());
+  EXPECT_FALSE(QFileInfo::exists(DictatedPhrasesFolder()));
+
+  ASSERT_EQ(keep(), 2);
+  bool seen = false;
+  WithDialog("LearnFromDocuments", [](QDialog* d) {
+    auto* forget = d->findChild<QPushButton*>("Forget");
+    ASSERT_TRUE(forget && forget->isEnabled());
+    forget->click();
+  }, &seen);
+  LearnFromDocuments(nullptr);
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(DictatedPhrasesSize().entries, 0);
 }
 
 // "Learn from documents…": a learn with its progress, a cancelled one that

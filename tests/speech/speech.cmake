@@ -27,7 +27,7 @@ if(TARGET speech)
   # Training: the recordings kept for a later one, the further prompts, the
   # trainer on recordings and its check (no sound server).
   add_executable(speech_training_tests ${SPEECH_TEST_DIR}/training_test.cpp ${SPEECH_TEST_DIR}/trainingcheck_test.cpp
-                                       ${SPEECH_TEST_DIR}/speech_main.cpp)
+                                       ${SPEECH_TEST_DIR}/phrases_test.cpp ${SPEECH_TEST_DIR}/speech_main.cpp)
   # The command-line trainer, to be killed part-way.
   if(TARGET varnelo-speech)
     target_compile_definitions(speech_training_tests PRIVATE VARNELO_SPEECH_TOOL="$<TARGET_FILE:varnelo-speech>")

@@ -276,9 +276,15 @@ echo "     $out"
 check "train again on the kept recordings, two of them broken" [ "$rc:$(grep -c "was left out" "$scratch/err")" = 0:2 ]
 check "train again says what it used" grep -q "38 recordings, 38 of them kept" <<<"$out"
 check "train again adds nothing to the kept recordings" [ "$(keptcount)" = 40/39 ]
+# Phrases kept from dictation go with the rest.
+phrases=$XDG_CONFIG_HOME/varnelo-speech/phrases
+mkdir -p "$phrases"
+cp "${reads[0]}" "$phrases/0001.wav"
+printf '0001.wav\t%s\n' "$(head -n 1 "$scratch/prompts.txt")" > "$phrases/index.txt"
 check "reset" "$tool" train --reset
 check "reset removes the trained model" [ ! -e "$model" ]
 check "reset removes the kept recordings" [ ! -e "$kept" ]
+check "reset removes the kept dictated phrases" [ ! -e "$phrases" ]
 wer > /dev/null
 check "after reset the shipped model hears as before" cmp -s "$scratch/heard.txt" "$scratch/heard-before.txt"
 

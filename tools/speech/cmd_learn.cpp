@@ -1,6 +1,7 @@
 // varnelo-speech learn PATH... | learn --reset | learn --status
 #include "cmd_learn.h"
 
+#include "dictatedphrases.h"
 #include "learn.h"
 #include "spcommon.h"
 
@@ -29,7 +30,8 @@ void PrintStatus(const TLearnStatus& s) {
 int LearnCommand(const QStringList& args, int (*usage)()) {
   if (args == QStringList{"--reset"}) {
     ForgetLearned();
-    std::printf("Everything learned is forgotten: the shipped language model is used again.\n");
+    RemoveDictatedPhrases();
+    std::printf("Everything learned is forgotten, and no dictated phrases are kept: the shipped language model is used again.\n");
     return 0;
   }
   if (args == QStringList{"--status"}) {

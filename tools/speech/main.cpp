@@ -6,11 +6,13 @@
 //   varnelo-speech train [--again] PROMPTS.txt WAV... | train --again | train --reset
 // train the recogniser on a voice from recordings of the prompt sentences,
 // as the service's training dialog does (the recordings are kept; --again
-// trains on the kept ones too), or return to the shipped model.
+// trains on the kept ones and the kept dictated phrases too), or return to
+// the shipped model.
 //   varnelo-speech learn PATH... | learn --reset | learn --status
 // learns the user's language from their texts and DICOM comments.
 //   varnelo-speech voices | speak ...   (voicecmds.cpp)
 #include "cmd_learn.h"
+#include "dictatedphrases.h"
 #include "recoengine.h"
 #include "sprecocontext.h"
 #include "transcribe.h"
@@ -46,14 +48,16 @@ int Usage() {
                "    and the words heard wrong are counted with both. The recordings are kept\n"
                "    for a later training.\n"
                "  varnelo-speech train --again [PROMPTS.txt WAV...]\n"
-               "    trains again on all the recordings kept so far, and on the ones given.\n"
+               "    trains again on all the recordings kept so far, the phrases dictated into saved\n"
+               "    comments that were kept, and the recordings given.\n"
                "  varnelo-speech train --progress [--again] ...\n"
                "    says on stderr how far the training is, one line per step: percent, what.\n"
                "  varnelo-speech train --check heldback|rotated [--again] ...\n"
                "    for measurements: heldback judges the training on every fourth recording only,\n"
                "    the earlier rule; rotated (the default) holds back each recording once.\n"
                "  varnelo-speech train --reset\n"
-               "    removes the trained model and the kept recordings: the shipped model is used again.\n"
+               "    removes the trained model, the kept recordings and the kept dictated phrases:\n"
+               "    the shipped model is used again.\n"
                "  varnelo-speech learn PATH...\n"
                "    learns the language of the text files, DICOM files (their image comments)\n"
                "    and folders of them; exit status 1 when a file was skipped.\n"
@@ -89,7 +93,8 @@ int Train(QStringList args) {
   if (args == QStringList{"--reset"}) {
     RemoveTrainedModel();
     RemoveKeptRecordings();
-    std::printf("The shipped acoustic model is used again; no recordings are kept.\n");
+    RemoveDictatedPhrases();
+    std::printf("The shipped acoustic model is used again; no recordings or dictated phrases are kept.\n");
     return 0;
   }
   TTrainingSet set;
@@ -117,8 +122,11 @@ int Train(QStringList args) {
         throw ESpeechError(QStringLiteral("%1 holds %2 prompts but %3 recordings were given: one WAV per prompt, in order")
                                .arg(f.fileName()).arg(prompts.size()).arg(args.size()));
     }
-    if (again && KeptRecordingCount() == 0 && prompts.isEmpty())
-      throw ESpeechError(QStringLiteral("No recordings are kept in %1: train on recordings first").arg(KeptRecordingsFolder()));
+    if (again && KeptRecordingCount() == 0 && DictatedPhrasesSize().entries == 0 && prompts.isEmpty())
+      throw ESpeechError(QStringLiteral("No recordings are kept in %1 and no dictated phrases in %2: train on recordings first")
+                             .arg(KeptRecordingsFolder(), DictatedPhrasesFolder()));
+    if (again && DictatedPhrasesSize().entries > 0)
+      std::printf("Dictated phrases kept for training: %s.\n", qPrintable(DictatedPhrasesSummary()));
     std::vector<std::vector<short>> recordings;
     for (const QString& wav : args) recordings.push_back(ReadWavFile(wav));
     TUserTrainer trainer;
@@ -148,7 +156,7 @@ int Train(QStringList args) {
     notes();
     std::printf("%s\n", qPrintable(trainer.Verdict()));
     const QString used = trainer.UsedKept() > 0
-                             ? QStringLiteral("%1 recordings, %2 of them kept from earlier trainings").arg(trainer.Used()).arg(trainer.UsedKept())
+                             ? QStringLiteral("%1 recordings, %2 of them kept from earlier trainings or dictation").arg(trainer.Used()).arg(trainer.UsedKept())
                              : QStringLiteral("%1 recordings").arg(trainer.Used());
     if (!trainer.Kept())
       std::printf("Trained on %s; the model is in %s\n", qPrintable(used), qPrintable(TrainedModelFolder()));
