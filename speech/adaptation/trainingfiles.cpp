@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <pocketsphinx.h>
+#include <sphinxbase/err.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -123,5 +126,28 @@ QSet<QString> DictionaryWords(const QString& path, QByteArray* text) {
     const int sp = line.indexOf(' ');
     if (sp > 0) words << QString::fromUtf8(line.left(sp)).section('(', 0, 0);
   }
+  return words;
+}
+
+QByteArray DictionaryOf(const QByteArray& text, const QSet<QString>& words) {
+  QByteArray out;
+  for (const QByteArray& line : text.split('\n')) {
+    const int sp = line.indexOf(' ');
+    if (sp > 0 && words.contains(QString::fromUtf8(line.left(sp)).section('(', 0, 0))) out += line + '\n';
+  }
+  return out;
+}
+
+QSet<QString> LanguageModelWords(const QString& path) {
+  QSet<QString> words;
+  err_set_logfp(nullptr);  // as the recogniser does: its log is process-wide
+  logmath_t* lmath = logmath_init(1.0001, 0, 0);
+  if (ngram_model_t* lm = ngram_model_read(nullptr, path.toLocal8Bit().constData(), NGRAM_AUTO, lmath)) {
+    const uint32 n = ngram_model_get_counts(lm)[0];
+    for (uint32 w = 0; w < n; ++w)
+      if (const char* s = ngram_word(lm, int32(w))) words << QString::fromUtf8(s);
+    ngram_model_free(lm);
+  }
+  logmath_free(lmath);
   return words;
 }

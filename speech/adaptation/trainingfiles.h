@@ -28,3 +28,9 @@ void WriteWav(const QString& path, const std::vector<short>& s);
 void SendumpToMixtureWeights(const QString& sendump, const QString& out);
 // Words of a dictionary file (without alternative pronunciations' marks).
 QSet<QString> DictionaryWords(const QString& path, QByteArray* text);
+// The lines of a dictionary's text whose word (any of its pronunciations)
+// is one of these.
+QByteArray DictionaryOf(const QByteArray& text, const QSet<QString>& words);
+// The words of a language model (ARPA or binary); empty when it cannot be
+// read.
+QSet<QString> LanguageModelWords(const QString& path);

@@ -166,7 +166,12 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   const QDir work(FWork->path());
   try {
     for (const char* sub : {"wav", "feat", "model"}) work.mkpath(sub);
-    WriteFile(work.filePath("train.dict"), dictText + "\n");
+    // bw reads only the prompts' words: loading the whole dictionary took
+    // most of its time.
+    QSet<QString> said;
+    for (const QString& c : clean)
+      for (const QString& word : c.split(' ')) said << word;
+    WriteFile(work.filePath("align.dict"), DictionaryOf(dictText, said));
     QByteArray ids;
     std::vector<QByteArray> partIds(parts.size()), partTrans(parts.size());
     for (size_t p = 0; p < parts.size(); ++p) {
@@ -210,7 +215,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   std::iota(all.begin(), all.end(), 0);
   const double allSeconds = Seconds(recordings, all);
   FInUse = RecoModelFromSettings();
-  FInUse.dictionary = work.filePath("train.dict");
+  FInUse.dictionary = work.filePath("hear.dict");
   FVerdict.clear();
   FKept = false;
   FRecordings = std::move(recordings);
@@ -222,19 +227,20 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   const auto p = FeatureParams(base);
   const auto feat = [&](const char* key, const char* def) { return p.value(key, def); };
 
-  // The model in use hears the recordings held back while the tools run.
-  FSteps.push_back([this] {
-    Hear(-1, QString());
-    Next();
-  });
   // Recordings to files and the model's weights to floats, on a worker thread.
-  FSteps.push_back([this, w, base, hasWeights] {
+  FSteps.push_back([this, w, base, hasWeights, dictText] {
     emit Progress(2, QStringLiteral("Preparing the recordings"));
     auto recordings = std::make_shared<const std::vector<std::vector<short>>>(FRecordings);
     auto error = std::make_shared<QString>();
     auto cancelled = FCancelled;
+    const QString lm = FInUse.languageModel;
     QThread* t = QThread::create([=] {
       try {
+        // The check's recognisers read only the language model's words (the
+        // others are never heard): a whole pronouncing dictionary took most
+        // of the time each one needed to load.
+        const QSet<QString> heard = LanguageModelWords(lm);
+        WriteFile(w + "/hear.dict", heard.isEmpty() ? dictText : DictionaryOf(dictText, heard));
         for (size_t i = 0; i < recordings->size() && !*cancelled; ++i)
           WriteWav(QStringLiteral("%1/wav/%2.wav").arg(w).arg(i + 1, 3, 10, QChar('0')), (*recordings)[i]);
         if (*cancelled) return;
@@ -250,8 +256,10 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
     });
     connect(t, &QThread::finished, this, [this, t, error] {
       t->deleteLater();
-      if (!error->isEmpty()) Fail(*error);
-      else Next();
+      if (!error->isEmpty()) return Fail(*error);
+      // The model in use hears the recordings held back while the tools run.
+      Hear(-1, QString());
+      Next();
     });
     t->start();
   });
@@ -271,7 +279,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
                                 "-varfn", base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
                                 base + "/transition_matrices", "-feat", feat("feat", "1s_c_d_dd"), "-svspec",
                                 feat("svspec", "0-12/13-25/26-38"), "-cmn", feat("cmn", "batch"), "-agc",
-                                feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn", w + "/train.dict",
+                                feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn", w + "/align.dict",
                                 "-fdictfn", base + "/noisedict", "-ctlfn", w + "/" + set + ".fileids", "-lsnfn",
                                 w + "/" + set + ".transcription", "-cepdir", w + "/feat", "-accumdir",
                                 QStringLiteral("%1/acc-%2").arg(w).arg(part), "-timing", "no"};

@@ -3,7 +3,7 @@
 // the adapted model, kept beside the service's settings, is used from then on.
 // It is checked first: the recordings are split into parts, each part is held
 // back once while the model is adapted on the others, and over all the
-// recordings the adapted models must get no more words wrong than the model
+// recordings the adapted models must get fewer words wrong than the model
 // in use, or the model in use is kept. Only then is the model adapted on all
 // of them and installed. The recordings of a finished training can be kept
 // for the next one.
@@ -35,24 +35,25 @@ class QThreadPool;
 
 // How an adaptation is judged before it is installed.
 enum class TTrainingCheck {
-  Rotated,   // every recording held back once, in turn
-  HeldBack,  // only every fourth (the last of fewer than four): the earlier rule, kept for comparison
+  Fewer,     // every recording held back once, in turn; kept only when fewer words were heard wrong
+  Rotated,   // the same, kept also when as many: an earlier rule, kept for comparison
+  HeldBack,  // only every fourth (the last of fewer than four), kept when no more wrong: the earliest rule
 };
 
 // What a training takes besides the recordings given to it.
 struct TTrainingSet {
   bool withKept = false;  // the kept recordings and dictated phrases too, before the given ones
   bool keep = false;      // keep the given ones once the training has finished
-  TTrainingCheck check = TTrainingCheck::Rotated;
+  TTrainingCheck check = TTrainingCheck::Fewer;
 };
 
 // What the check saw: the words of the recordings held back, and how many of
 // them the model in use and the adapted models heard wrong.
 struct TCheckFigures {
-  TTrainingCheck check = TTrainingCheck::Rotated;
+  TTrainingCheck check = TTrainingCheck::Fewer;
   int recordings = 0, words = 0, before = 0, after = 0;
-  // The adaptation is kept when it was no worse on what it had not heard.
-  bool Accepted() const { return after <= before; }
+  // Whether the adaptation is kept, by the check's rule.
+  bool Accepted() const;
   // One sentence for the user: what was held back, and the counts.
   QString Summary() const;
 };
@@ -120,7 +121,7 @@ private:
   // without one part sums the others' counts; the parts held back in turn.
   std::vector<std::vector<int>> FParts;
   std::vector<int> FHeldParts;
-  TTrainingCheck FCheck = TTrainingCheck::Rotated;
+  TTrainingCheck FCheck = TTrainingCheck::Fewer;
   // Recordings heard on a worker thread while the tools run; words wrong per
   // recording with the model in use and with the one adapted without it.
   struct THearing {

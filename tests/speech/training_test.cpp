@@ -5,6 +5,7 @@
 #include "own_settings.h"
 #include "recoengine.h"
 #include "spsettings.h"
+#include "trainingfiles.h"
 #include "usertraining.h"
 
 #include <QCryptographicHash>
@@ -134,6 +135,35 @@ TEST_F(Training, ABrokenKeptEntryIsLeftOutWithAMessage) {
   Keep({"three c"}, 400);
   EXPECT_EQ(LoadKeptRecordings().prompts, (QStringList{"two b", "three c"}));
   EXPECT_EQ(KeptFiles(), (QStringList{"0002.wav", "0003.wav", "index.txt"}));
+}
+
+// The check's recognisers get the dictionary lines of the language model's
+// words only, every pronunciation of each; a model that cannot be read gives
+// no words (the whole dictionary is used then).
+TEST(TrainingFiles, TheCheckHearsWithTheLanguageModelsWordsOnly) {
+  QTemporaryDir dir;
+  const QString arpa = dir.filePath("lm.arpa");
+  {
+    QFile f(arpa);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\\data\\\nngram 1=5\nngram 2=2\n\n\\1-grams:\n-1.0 </s>\n-99 <s> -0.3\n-0.7 the -0.3\n"
+            "-0.9 patient -0.3\n-0.9 stable -0.3\n\n\\2-grams:\n-0.2 <s> the\n-0.2 the patient\n\n\\end\\\n");
+  }
+  const QSet<QString> words = LanguageModelWords(arpa);
+  EXPECT_TRUE(words.contains("patient") && words.contains("stable") && words.contains("the")) << words.size();
+  EXPECT_FALSE(words.contains("fracture"));
+  const QByteArray dict = "the DH AH\npatient P EY SH AH N T\npatient(2) P EY SH IH N T\nfracture F R AE K CH ER\n"
+                          "stable S T EY B AH L\nthe(2) DH IY\n";
+  EXPECT_EQ(DictionaryOf(dict, words),
+            "the DH AH\npatient P EY SH AH N T\npatient(2) P EY SH IH N T\nstable S T EY B AH L\nthe(2) DH IY\n");
+  EXPECT_TRUE(LanguageModelWords(dir.filePath("none.lm.bin")).isEmpty());
+  const QString garbage = dir.filePath("garbage.lm");
+  {
+    QFile f(garbage);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("the patient is stable\n");
+  }
+  EXPECT_TRUE(LanguageModelWords(garbage).isEmpty());
 }
 
 // A keep that fails part-way adds nothing: the index and files stay as they

@@ -43,7 +43,7 @@ int Usage() {
                "  varnelo-speech train PROMPTS.txt WAV...\n"
                "    trains the recogniser on the voice of the recordings, one WAV per line\n"
                "    of PROMPTS.txt in order; the service uses the trained model from then on,\n"
-               "    unless the check finds it worse than the model in use, which is then kept:\n"
+               "    unless the check finds it no better than the model in use, which is then kept:\n"
                "    each recording is held back once while the model is adapted on the others,\n"
                "    and the words heard wrong are counted with both. The recordings are kept\n"
                "    for a later training.\n"
@@ -52,9 +52,10 @@ int Usage() {
                "    comments that were kept, and the recordings given.\n"
                "  varnelo-speech train --progress [--again] ...\n"
                "    says on stderr how far the training is, one line per step: percent, what.\n"
-               "  varnelo-speech train --check heldback|rotated [--again] ...\n"
-               "    for measurements: heldback judges the training on every fourth recording only,\n"
-               "    the earlier rule; rotated (the default) holds back each recording once.\n"
+               "  varnelo-speech train --check fewer|rotated|heldback [--again] ...\n"
+               "    for measurements: the earlier rules. fewer (the default) keeps the training only\n"
+               "    when fewer words were heard wrong; rotated also when as many; heldback judges it\n"
+               "    on every fourth recording only.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model, the kept recordings and the kept dictated phrases:\n"
                "    the shipped model is used again.\n"
@@ -99,10 +100,11 @@ int Train(QStringList args) {
   }
   TTrainingSet set;
   set.keep = true;
-  // The earlier check, for measurements only.
+  // The earlier checks, for measurements only.
   if (args.size() >= 2 && args[0] == "--check") {
     if (args[1] == "heldback") set.check = TTrainingCheck::HeldBack;
-    else if (args[1] != "rotated") return Usage();
+    else if (args[1] == "rotated") set.check = TTrainingCheck::Rotated;
+    else if (args[1] != "fewer") return Usage();
     args = args.mid(2);
   }
   const bool progress = !args.isEmpty() && args[0] == "--progress";
