@@ -203,6 +203,29 @@ protected:
             Streams << Stream;
         });
     }
+    // The comment saved as a copy named Name in the test's folder, through
+    // the save dialog as a user saves it; true when the copy is there.
+    bool SaveCopy(const QString& Text, const QString& Name)
+    {
+        Ui->Memo1->setPlainText(Text);
+        QTimer Poll;
+        Poll.setInterval(20);
+        QObject::connect(&Poll, &QTimer::timeout, [&] {
+            auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!D)
+                return;
+            Poll.stop();
+            for (auto* V : D->findChildren<QAbstractItemView*>())
+                if (V->selectionModel())
+                    V->selectionModel()->clearSelection();
+            if (auto* Edit = D->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                Edit->setText(Folder.filePath(Name));
+            static_cast<QDialog*>(D)->accept();
+        });
+        Poll.start();
+        Ui->Label2->click();
+        return QFileInfo::exists(Folder.filePath(Name));
+    }
     QStringList Words;
     QList<int> Streams;
 };
@@ -466,32 +489,12 @@ TEST_F(AppSpeech, ASavedCommentsNewWordsAreHeardAtTheNextDictation)
     const QString Sentence = QStringLiteral("the zentrilax shows mild florpitude");
     const QStringList Phrases = {Sentence, QStringLiteral("no fracture is seen")};
     EXPECT_THROW(W->DictationGrammar->SetPhraseList(Phrases), ESpeechError);
-    const auto Save = [&](const QString& Text, const QString& Name) {
-        Ui->Memo1->setPlainText(Text);
-        QTimer Poll;
-        Poll.setInterval(20);
-        QObject::connect(&Poll, &QTimer::timeout, [&] {
-            auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!D)
-                return;
-            Poll.stop();
-            for (auto* V : D->findChildren<QAbstractItemView*>())
-                if (V->selectionModel())
-                    V->selectionModel()->clearSelection();
-            if (auto* Edit = D->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                Edit->setText(Folder.filePath(Name));
-            static_cast<QDialog*>(D)->accept();
-        });
-        Poll.start();
-        Ui->Label2->click();
-        return QFileInfo::exists(Folder.filePath(Name));
-    };
-    ASSERT_TRUE(Save(QStringLiteral("The zentrilax shows mild florpitude."), QStringLiteral("saved.dcm")));
+    ASSERT_TRUE(SaveCopy(QStringLiteral("The zentrilax shows mild florpitude."), QStringLiteral("saved.dcm")));
     ASSERT_TRUE(W->SpeechReco->WaitUntilLearned(kLearn));
     EXPECT_EQ(LearnedStatus().commentSentences, 1);
 
     SetSavedCommentsLearned(false);
-    ASSERT_TRUE(Save(QStringLiteral("The glorbinex is unchanged."), QStringLiteral("again.dcm")));
+    ASSERT_TRUE(SaveCopy(QStringLiteral("The glorbinex is unchanged."), QStringLiteral("again.dcm")));
     ASSERT_TRUE(W->SpeechReco->WaitUntilLearned(kLearn));
     EXPECT_EQ(LearnedStatus().commentSentences, 1);
     SetSavedCommentsLearned(true);
@@ -541,21 +544,7 @@ TEST_F(AppSpeech, DictatedPhrasesTheSavedCommentHoldsAreKeptWithTheCorrectedWord
         Click(Ui->ToolButton3);
     };
     const auto Save = [&](const QString& Text, const QString& Name) {
-        Ui->Memo1->setPlainText(Text);
-        QTimer Poll;
-        Poll.setInterval(20);
-        QObject::connect(&Poll, &QTimer::timeout, [&] {
-            auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!D)
-                return;
-            Poll.stop();
-            if (auto* Edit = D->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                Edit->setText(Folder.filePath(Name));
-            static_cast<QDialog*>(D)->accept();
-        });
-        Poll.start();
-        Ui->Label2->click();
-        EXPECT_TRUE(QFileInfo::exists(Folder.filePath(Name))) << Name.toStdString();
+        EXPECT_TRUE(SaveCopy(Text, Name)) << Name.toStdString();
         EXPECT_TRUE(W->SpeechReco->WaitUntilPhrasesKept(kLong));
     };
 
