@@ -285,9 +285,16 @@ void EngineProperties(QWidget* parent, const QString& title) {
   learnedLabel->setWordWrap(true);
   auto* learnDocs = new QPushButton(QStringLiteral("Learn from documents…"), d.get());
   learnDocs->setObjectName("LearnFromDocuments");
+  // The form gives a wrapped label beside a button only the button's
+  // height: once laid out, the label asks for the height its lines take.
+  const auto fitLearned = [=, dlg = d.get()] {
+    QTimer::singleShot(0, dlg, [=] { learnedLabel->setMinimumHeight(learnedLabel->heightForWidth(learnedLabel->width())); });
+  };
+  fitLearned();
   QObject::connect(learnDocs, &QPushButton::clicked, d.get(), [=, dlg = d.get()] {
     LearnFromDocuments(dlg);
     learnedLabel->setText(LearnedSummary());
+    fitLearned();
   });
   auto* learnedRow = new QHBoxLayout;
   learnedRow->addWidget(learnedLabel, 1);

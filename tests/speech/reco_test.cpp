@@ -833,6 +833,9 @@ TEST(RecoDialogs, LearnFromDocumentsLearnsCancelsAndForgets) {
     auto* label = d->findChild<QLabel*>("LearnedLanguage");
     ASSERT_NE(label, nullptr);
     EXPECT_TRUE(label->text().contains("Learned 2 sentences")) << label->text().toStdString();
+    // Wrapped beside its button, every line of it still shows.
+    EXPECT_TRUE(WaitFor([&] { return label->height() >= label->heightForWidth(label->width()); }, 2000))
+        << label->height() << " < " << label->heightForWidth(label->width());
     EXPECT_NE(d->findChild<QPushButton*>("LearnFromDocuments"), nullptr);
     EXPECT_EQ(d->findChild<QLineEdit*>("LanguageModel")->text(), shipped);
     d->accept();
