@@ -47,10 +47,10 @@ wer() {  # LIST READER [options]: the reader's WER in percent
 # it decide (rotated: kept when no more words were wrong; fewer, the one in
 # use: only when fewer); the earliest rule (heldback, every fourth recording)
 # is run on its own, and installs the same model when it keeps one. A refused
-# training changes nothing (0). As with the shipped prompts, which the
-# dictation model holds, the check hears the recordings with a model that
-# holds the sentences. Per reader the mean change over its trainings in
-# points; "s" the `--check none` trainings' median wall seconds.
+# training changes nothing (0). The trainings run with the shipped
+# dictation model in use, as a new user's do. Per reader the mean change
+# over its trainings in points; "s" the `--check none` trainings' median
+# wall seconds.
 per=${TRAIN:-5} folds=${FOLDS:-4}
 rules=(always heldback rotated fewer)
 printf '%-8s %6s %8s | %8s' reader own general before
@@ -64,8 +64,6 @@ for r in "${readers[@]}"; do
   bash "$here/sentence_lm.sh" "$scratch/$r.txt" "$scratch/$r.lm.bin"
   own=(--lm "$scratch/$r.lm.bin" --dict "$dict")
   o=$(wer "$scratch/$r.tsv" "$r" "${own[@]}") g=$(wer "$scratch/$r.tsv" "$r" --general)
-  mkdir -p "$XDG_CONFIG_HOME/varnelo-speech"
-  printf '[Engine]\nDictionary=%s\nLanguageModel=%s\n' "$dict" "$scratch/$r.lm.bin" > "$XDG_CONFIG_HOME/varnelo-speech/speech.ini"
   groups=$(( $(wc -l < "$scratch/$r.tsv") / per ))
   [ "$groups" -gt "$folds" ] && groups=$folds
   [ "$groups" -ge 1 ] || { echo "$r: fewer than $per recordings" >&2; continue; }
@@ -115,7 +113,6 @@ for r in "${readers[@]}"; do
   n_train=$(( n_train + groups ))
   unset sum kept
 done
-rm -f "$XDG_CONFIG_HOME/varnelo-speech/speech.ini"
 for c in "${rules[@]}"; do
   awk -v c="$c" -v t="${total[$c]:-0}" -v b="${allbefore:-0}" -v n="${#readers[@]}" -v a="${accepted[$c]:-0}" -v m="$n_train" -v w="${worse[$c]:-0}" \
     'BEGIN {printf "%-8s mean change %+.2f points of %.1f %% (%.1f %% cut); %d of %d trainings kept; %d readers worse by over 2 points\n", c, t / n, b / n, b > 0 ? -100 * t / b : 0, a, m, w}'
