@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Dictation on recordings of real people (../shared/devdata/realspeech and
 # pocketsphinx-testdata's librivox readings): per reader, words wrong with a
-# trigram of that reader's own sentences on all recordings; then, on the
-# second half, with the general English model and the own-sentence one,
-# before and after `varnelo-speech train` on the first half under each of the
-# training's checks. Then the real-time factor on one core and the phrase
+# trigram of that reader's own sentences and with the general English model;
+# then the effect of `varnelo-speech train` on five recordings under each of
+# the training's checks. Then the real-time factor on one core and the phrase
 # latency (SPEED=0 leaves it out).
 #   realvoices.sh BUILD [READER...]
 set -euo pipefail
@@ -38,64 +37,85 @@ wer() {  # LIST READER [options]: the reader's WER in percent
   local list=$1 r=$2; shift 2
   nice "$bench" "$list" "$scratch/audio" --voices "$r" "$@" | awk -v r="$r" '$1 == r {print $4}'
 }
-# own: the reader's own-sentence model on all the reader's recordings; then,
-# on the second half only, the general and the own-sentence model with the
-# shipped acoustic model, and the own-sentence model with the one trained on
-# the first half under each check (CHECKS, default "heldback rotated fewer":
-# the earliest rule, every fourth recording held back; every recording held
-# back once, kept when no more words were wrong; the same, kept only when
-# fewer were); "kept" when the check kept the shipped model, which then
-# scores as before. Each training's seconds: wall, then CPU (its tools and
-# threads too).
-read -r -a checks <<< "${CHECKS:-heldback rotated fewer}"
-hdr=$(printf '%-8s %6s | %8s %8s' reader own general own-2nd)
-for c in "${checks[@]}"; do hdr+=$(printf ' | %-9s %8s %11s' "$c" "change" "s/CPU s"); done
-echo "$hdr"
-declare -A total accepted
+# own: the reader's own-sentence model on all the reader's recordings;
+# general: the general English model on them. Then trainings as a new user
+# makes one: TRAIN recordings (default 5) in turn from each of the reader's
+# groups of TRAIN (at most FOLDS, default 4), each scored with the
+# own-sentence model on the recordings outside its group, before and after.
+# One training per group with `--check none` gives the adapted model's effect
+# ("always") and what the rotated check saw, from which the rules that read
+# it decide (rotated: kept when no more words were wrong; fewer, the one in
+# use: only when fewer); the earliest rule (heldback, every fourth recording)
+# is run on its own, and installs the same model when it keeps one. A refused
+# training changes nothing (0). The trainings run with the shipped
+# dictation model in use, as a new user's do. Per reader the mean change
+# over its trainings in points; "s" the `--check none` trainings' median
+# wall seconds.
+per=${TRAIN:-5} folds=${FOLDS:-4}
+rules=(always heldback rotated fewer)
+printf '%-8s %6s %8s | %8s' reader own general before
+for c in "${rules[@]}"; do printf ' | %-8s %3s' "$c" kept; done
+printf ' | %5s\n' s
+declare -A total accepted worse
+n_train=0
 for r in "${readers[@]}"; do
   awk -F'\t' -v r="$r" '$1 == r' "$scratch/all.tsv" > "$scratch/$r.tsv"
-  half=$(( $(wc -l < "$scratch/$r.tsv") / 2 ))
-  head -n "$half" "$scratch/$r.tsv" > "$scratch/$r.train.tsv"
-  tail -n +$((half + 1)) "$scratch/$r.tsv" > "$scratch/$r.test.tsv"
   cut -f3 "$scratch/$r.tsv" > "$scratch/$r.txt"
   bash "$here/sentence_lm.sh" "$scratch/$r.txt" "$scratch/$r.lm.bin"
   own=(--lm "$scratch/$r.lm.bin" --dict "$dict")
-  o=$(wer "$scratch/$r.tsv" "$r" "${own[@]}")
-  g2=$(wer "$scratch/$r.test.tsv" "$r" --general) o2=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}")
-  cut -f3 "$scratch/$r.train.tsv" > "$scratch/$r.prompts"
-  mapfile -t wavs < <(cut -f2 "$scratch/$r.train.tsv" | sed "s|^|$scratch/audio/|")
-  line=$(printf '%-8s %5s%% | %7s%% %7s%%' "$r" "$o" "$g2" "$o2")
-  for c in "${checks[@]}"; do
+  o=$(wer "$scratch/$r.tsv" "$r" "${own[@]}") g=$(wer "$scratch/$r.tsv" "$r" --general)
+  groups=$(( $(wc -l < "$scratch/$r.tsv") / per ))
+  [ "$groups" -gt "$folds" ] && groups=$folds
+  [ "$groups" -ge 1 ] || { echo "$r: fewer than $per recordings" >&2; continue; }
+  declare -A sum=() kept=()
+  befores=0 times=()
+  for ((f = 0; f < groups; f++)); do
+    awk -v f=$f -v n="$per" 'int((NR - 1) / n) == f' "$scratch/$r.tsv" > "$scratch/train.tsv"
+    awk -v f=$f -v n="$per" 'int((NR - 1) / n) != f' "$scratch/$r.tsv" > "$scratch/test.tsv"
+    cut -f3 "$scratch/train.tsv" > "$scratch/prompts"
+    mapfile -t wavs < <(cut -f2 "$scratch/train.tsv" | sed "s|^|$scratch/audio/|")
+    b=$(wer "$scratch/test.tsv" "$r" "${own[@]}")
+    befores=$(awk -v t="$befores" -v d="$b" 'BEGIN {print t + d}')
     "$tool" train --reset > /dev/null
-    # As with the shipped prompts, which the dictation model holds, the
-    # check hears the recordings with a model that holds the sentences.
-    mkdir -p "$XDG_CONFIG_HOME/varnelo-speech"
-    printf '[Engine]\nDictionary=%s\nLanguageModel=%s\n' "$dict" "$scratch/$r.lm.bin" > "$XDG_CONFIG_HOME/varnelo-speech/speech.ini"
-    TIMEFORMAT='%R %U %S'
-    if { time taskset -c 0,1 "$tool" train --check "$c" "$scratch/$r.prompts" "${wavs[@]}" > "$scratch/train.log" 2>&1; } 2> "$scratch/time"; then
-      seconds=$(awk '{printf "%.1f/%.1f", $1, $2 + $3}' "$scratch/time")
-      hmm=$XDG_CONFIG_HOME/varnelo-speech/trained
-      sed 's/^/    /' "$scratch/train.log" | head -1 >&2
-      if [ -d "$hmm" ]; then
-        o3=$(wer "$scratch/$r.test.tsv" "$r" "${own[@]}" --hmm "$hmm")
-        accepted[$c]=$(( ${accepted[$c]:-0} + 1 ))
-        shown=$o3%
-      else
-        o3=$o2 shown=kept
-      fi
-      change=$(awk -v a="$o2" -v b="$o3" 'BEGIN {printf "%+.1f", b - a}')
-      total[$c]=$(awk -v t="${total[$c]:-0}" -v d="$change" 'BEGIN {print t + d}')
-    else
-      seconds=failed shown=- change=-
+    TIMEFORMAT='%R'
+    if ! { time taskset -c 0,1 "$tool" train --check none "$scratch/prompts" "${wavs[@]}" > "$scratch/train.log" 2>&1; } 2> "$scratch/time"; then
       sed 's/^/  /' "$scratch/train.log" >&2
+      continue
     fi
-    line+=$(printf ' | %-9s %8s %11s' "$shown" "$change" "$seconds")
+    times+=("$(cat "$scratch/time")")
+    a=$(wer "$scratch/test.tsv" "$r" "${own[@]}" --hmm "$XDG_CONFIG_HOME/varnelo-speech/trained")
+    d=$(awk -v a="$b" -v b="$a" 'BEGIN {print b - a}')
+    # "... of W words, B were heard wrong before the training and A after."
+    read -r B A < <(grep -o '[0-9]* were heard wrong before the training and [0-9]*' "$scratch/train.log" | awk '{print $1, $NF}') || { echo "$r: the check's figures are missing" >&2; B=0 A=1; }
+    "$tool" train --reset > /dev/null
+    "$tool" train --check heldback "$scratch/prompts" "${wavs[@]}" > "$scratch/held.log" 2>&1 || sed 's/^/  /' "$scratch/held.log" >&2
+    [ -d "$XDG_CONFIG_HOME/varnelo-speech/trained" ] && h=1 || h=0
+    for c in "${rules[@]}"; do
+      case $c in
+        always) k=1 ;; heldback) k=$h ;;
+        rotated) k=$(( A <= B )) ;; fewer) k=$(( A < B )) ;;
+      esac
+      [ "$k" = 1 ] && sum[$c]=$(awk -v t="${sum[$c]:-0}" -v d="$d" 'BEGIN {print t + d}') && kept[$c]=$(( ${kept[$c]:-0} + 1 ))
+    done
   done
+  line=$(printf '%-8s %5s%% %7s%% | %7.1f%%' "$r" "$o" "$g" "$(awk -v t="$befores" -v n="$groups" 'BEGIN {print t / n}')")
+  for c in "${rules[@]}"; do
+    m=$(awk -v t="${sum[$c]:-0}" -v n="$groups" 'BEGIN {printf "%+.1f", t / n}')
+    line+=$(printf ' | %8s %3s' "$m" "${kept[$c]:-0}/$groups")
+    total[$c]=$(awk -v t="${total[$c]:-0}" -v d="$m" 'BEGIN {print t + d}')
+    # readers made worse by more than 2 points, on their mean
+    awk -v d="$m" 'BEGIN {exit !(d > 2)}' && worse[$c]=$(( ${worse[$c]:-0} + 1 ))
+    accepted[$c]=$(( ${accepted[$c]:-0} + ${kept[$c]:-0} ))
+  done
+  line+=$(printf ' | %5s' "$(printf '%s\n' "${times[@]}" | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')")
   echo "$line"
+  allbefore=$(awk -v t="${allbefore:-0}" -v d="$(awk -v t="$befores" -v n="$groups" 'BEGIN {print t / n}')" 'BEGIN {print t + d}')
+  n_train=$(( n_train + groups ))
+  unset sum kept
 done
-for c in "${checks[@]}"; do
-  awk -v c="$c" -v t="${total[$c]:-0}" -v n="${#readers[@]}" -v a="${accepted[$c]:-0}" \
-    'BEGIN {printf "%-9s mean change %+.2f points on the second half; %d of %d trainings accepted\n", c, t / n, a, n}'
+for c in "${rules[@]}"; do
+  awk -v c="$c" -v t="${total[$c]:-0}" -v b="${allbefore:-0}" -v n="${#readers[@]}" -v a="${accepted[$c]:-0}" -v m="$n_train" -v w="${worse[$c]:-0}" \
+    'BEGIN {printf "%-8s mean change %+.2f points of %.1f %% (%.1f %% cut); %d of %d trainings kept; %d readers worse by over 2 points\n", c, t / n, b / n, b > 0 ? -100 * t / b : 0, a, m, w}'
 done
 "$tool" train --reset > /dev/null
 # Speed on one core: the first reader's recordings with the shipped

@@ -11,7 +11,13 @@
 // As many words wrong is no sign that the training helped: on the
 // development readers, both trainings the check saw no change in made
 // their other recordings worse.
-bool TCheckFigures::Accepted() const { return check == TTrainingCheck::Fewer ? after < before : after <= before; }
+bool TCheckFigures::Accepted() const {
+  switch (check) {
+    case TTrainingCheck::Fewer: return after < before;
+    case TTrainingCheck::None: return true;
+    default: return after <= before;
+  }
+}
 
 QString TCheckFigures::Summary() const {
   const QString what = check != TTrainingCheck::HeldBack
@@ -114,7 +120,10 @@ void TUserTrainer::Judge() {
                             : QStringLiteral("The adapted model heard the recordings held back worse (%1), so the model "
                                              "in use was kept. Recording more sentences may help.").arg(figures);
   } else {
-    FVerdict = f.Accepted() ? QStringLiteral("The recogniser has been trained on your voice. ") + f.Summary()
+    FVerdict = f.Accepted() ? QStringLiteral("The recogniser has been trained on your voice%1. ")
+                                      .arg(FCheck == TTrainingCheck::None ? QStringLiteral(", whatever the check saw")
+                                                                          : QString()) +
+                                  f.Summary()
                             : QStringLiteral("The training would not have helped, so the model in use was kept. ") +
                                   f.Summary() + QStringLiteral(" Recording more sentences may help.");
   }

@@ -4,7 +4,8 @@
 // It is checked first: the recordings are split into parts, each part is held
 // back once while the model is adapted on the others, and over all the
 // recordings the adapted models must get fewer words wrong than the model
-// in use, or the model in use is kept. Only then is the model adapted on all
+// in use, or the model in use is kept. Both hear them with the language
+// model in use mixed with the recordings' own sentences. Only then is the model adapted on all
 // of them and installed. The recordings of a finished training can be kept
 // for the next one.
 //
@@ -38,6 +39,7 @@ enum class TTrainingCheck {
   Fewer,     // every recording held back once, in turn; kept only when fewer words were heard wrong
   Rotated,   // the same, kept also when as many: an earlier rule, kept for comparison
   HeldBack,  // only every fourth (the last of fewer than four), kept when no more wrong: the earliest rule
+  None,      // as Fewer, but kept whatever the check saw: for measuring every rule on the same trainings
 };
 
 // What a training takes besides the recordings given to it.

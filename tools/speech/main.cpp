@@ -52,10 +52,11 @@ int Usage() {
                "    comments that were kept, and the recordings given.\n"
                "  varnelo-speech train --progress [--again] ...\n"
                "    says on stderr how far the training is, one line per step: percent, what.\n"
-               "  varnelo-speech train --check fewer|rotated|heldback [--again] ...\n"
+               "  varnelo-speech train --check fewer|rotated|heldback|none [--again] ...\n"
                "    for measurements: the earlier rules. fewer (the default) keeps the training only\n"
                "    when fewer words were heard wrong; rotated also when as many; heldback judges it\n"
-               "    on every fourth recording only.\n"
+               "    on every fourth recording only; none says what the check saw but keeps the\n"
+               "    training whatever it was.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model, the kept recordings and the kept dictated phrases:\n"
                "    the shipped model is used again.\n"
@@ -104,6 +105,7 @@ int Train(QStringList args) {
   if (args.size() >= 2 && args[0] == "--check") {
     if (args[1] == "heldback") set.check = TTrainingCheck::HeldBack;
     else if (args[1] == "rotated") set.check = TTrainingCheck::Rotated;
+    else if (args[1] == "none") set.check = TTrainingCheck::None;
     else if (args[1] != "fewer") return Usage();
     args = args.mid(2);
   }
