@@ -115,7 +115,7 @@ for r in "${readers[@]}"; do
 done
 for c in "${rules[@]}"; do
   awk -v c="$c" -v t="${total[$c]:-0}" -v b="${allbefore:-0}" -v n="${#readers[@]}" -v a="${accepted[$c]:-0}" -v m="$n_train" -v w="${worse[$c]:-0}" \
-    'BEGIN {printf "%-8s mean change %+.2f points of %.1f %% (%.1f %% cut); %d of %d trainings kept; %d readers worse by over 2 points\n", c, t / n, b / n, b > 0 ? -100 * t / b : 0, a, m, w}'
+    'BEGIN {printf "%-8s mean change %+.2f points of %.1f %% (%.1f %% cut); %d of %d trainings kept; %d readers worse by over 2 points\n", c, t / n, b / n, (b > 0 ? -100 * t / b : 0), a, m, w}'
 done
 "$tool" train --reset > /dev/null
 # Speed on one core: the first reader's recordings with the shipped
