@@ -5,9 +5,9 @@
 // back once while the model is adapted on the others, and over all the
 // recordings the adapted models must get fewer words wrong than the model
 // in use, or the model in use is kept. Both hear them with the language
-// model in use mixed with the recordings' own sentences. Only then is the model adapted on all
-// of them and installed. The recordings of a finished training can be kept
-// for the next one.
+// model in use mixed with the recordings' own sentences. Only then is the
+// model adapted on all of them and installed. The recordings of a finished
+// training can be kept for the next one.
 //
 // The work runs in sphinxtrain's programs (QProcess) and on a worker thread,
 // in a folder of its own; only a finished model is moved into place, so a
