@@ -50,12 +50,12 @@ wer() {  # LIST READER [options]: the reader's WER in percent
 # training changes nothing (0). The trainings run with the shipped
 # dictation model in use, as a new user's do. Per reader the mean change
 # over its trainings in points; "s" the `--check none` trainings' median
-# wall seconds.
+# wall seconds; "warps" the frequency warp each of them chose.
 per=${TRAIN:-5} folds=${FOLDS:-4}
 rules=(always heldback rotated fewer)
 printf '%-8s %6s %8s | %8s' reader own general before
 for c in "${rules[@]}"; do printf ' | %-8s %3s' "$c" kept; done
-printf ' | %5s\n' s
+printf ' | %5s | %s\n' s warps
 declare -A total accepted worse
 n_train=0
 for r in "${readers[@]}"; do
@@ -68,7 +68,7 @@ for r in "${readers[@]}"; do
   [ "$groups" -gt "$folds" ] && groups=$folds
   [ "$groups" -ge 1 ] || { echo "$r: fewer than $per recordings" >&2; continue; }
   declare -A sum=() kept=()
-  befores=0 times=()
+  befores=0 times=() warps=()
   for ((f = 0; f < groups; f++)); do
     awk -v f=$f -v n="$per" 'int((NR - 1) / n) == f' "$scratch/$r.tsv" > "$scratch/train.tsv"
     awk -v f=$f -v n="$per" 'int((NR - 1) / n) != f' "$scratch/$r.tsv" > "$scratch/test.tsv"
@@ -83,6 +83,7 @@ for r in "${readers[@]}"; do
       continue
     fi
     times+=("$(cat "$scratch/time")")
+    warps+=("$(sed -n 's/^The voice is heard with a frequency warp of \([0-9.]*\)\.$/\1/p' "$scratch/train.log" | grep . || echo 1.00)")
     a=$(wer "$scratch/test.tsv" "$r" "${own[@]}" --hmm "$XDG_CONFIG_HOME/varnelo-speech/trained")
     d=$(awk -v a="$b" -v b="$a" 'BEGIN {print b - a}')
     # "... of W words, B were heard wrong before the training and A after."
@@ -108,6 +109,7 @@ for r in "${readers[@]}"; do
     accepted[$c]=$(( ${accepted[$c]:-0} + ${kept[$c]:-0} ))
   done
   line+=$(printf ' | %5s' "$(printf '%s\n' "${times[@]}" | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')")
+  line+=" | $(IFS=,; echo "${warps[*]}")"
   echo "$line"
   allbefore=$(awk -v t="${allbefore:-0}" -v d="$(awk -v t="$befores" -v n="$groups" 'BEGIN {print t / n}')" 'BEGIN {print t + d}')
   n_train=$(( n_train + groups ))

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <pocketsphinx.h>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 bool HoldsSpeech(const std::vector<short>& r) {
   int peak = 0;
@@ -40,6 +42,17 @@ QMap<QString, QString> FeatureParams(const QString& model) {
       if (kv.size() == 2 && kv[0].startsWith('-')) p[kv[0].mid(1)] = kv[1];
     }
   return p;
+}
+
+double AlignmentScore(const QString& output) {
+  static const QRegularExpression overall(QStringLiteral("overall> \\S+ (\\d+) \\(-(\\d+)\\) (\\S+)"));
+  const QRegularExpressionMatch m = overall.match(output);
+  if (!m.hasMatch()) return -std::numeric_limits<double>::infinity();
+  const double frames = m.captured(1).toDouble(), skipped = m.captured(2).toDouble();
+  bool ok = false;
+  const double mean = m.captured(3).toDouble(&ok);
+  if (!ok || frames <= 0 || !std::isfinite(mean)) return -std::numeric_limits<double>::infinity();
+  return mean - 1000 * skipped / (frames + skipped);
 }
 
 void WriteFile(const QString& path, const QByteArray& data) {

@@ -19,6 +19,11 @@ bool HoldsSpeech(const std::vector<short>& r);
 QString FindTool(const QString& name);
 // -feat, -svspec, -cmn, ... of the model, as bw must compute them too.
 QMap<QString, QString> FeatureParams(const QString& model);
+// How well bw's model explained the recordings it aligned, from what bw
+// printed: the mean log likelihood of a frame ("overall> HOST FRAMES
+// (-SKIPPED) MEAN TOTAL"), less for each frame of a recording it could not
+// align at all; minus infinity when bw said nothing of it.
+double AlignmentScore(const QString& bwOutput);
 // Throws ESpeechError naming the file.
 void WriteFile(const QString& path, const QByteArray& data);
 // 16 kHz mono 16-bit PCM.

@@ -1,6 +1,7 @@
 // Training the recogniser on its user's voice: recordings of the prompt
-// sentences adapt the acoustic model (MLLR, then MAP, with sphinxtrain), and
-// the adapted model, kept beside the service's settings, is used from then on.
+// sentences choose a frequency warp for the voice, then adapt the acoustic
+// model (MLLR, then MAP, with sphinxtrain), and the adapted model, kept
+// beside the service's settings with its warp, is used from then on.
 // It is checked first: the recordings are split into parts, each part is held
 // back once while the model is adapted on the others, and over all the
 // recordings the adapted models must get fewer words wrong than the model
@@ -78,6 +79,10 @@ public:
   QString Verdict() const { return FVerdict; }
   bool Kept() const { return FKept; }
   TCheckFigures Figures() const { return FFigures; }
+  // The frequency warp the voice's sound is analysed with (1: none), chosen
+  // by the last training as the one under which the model explained its
+  // recordings best, and written into the model it adapted.
+  double Warp() const { return FWarp; }
   // How many recordings the last training used, and how many of them had
   // been kept before.
   int Used() const { return FUsed; }
@@ -107,7 +112,9 @@ private:
   void StopHearing();
   QStringList AlignedParts(const std::vector<int>& parts);
   void Install();
-  void Tool(const QString& program, const QStringList& args, int percent, const QString& what);
+  // output, when given, reads what the tool printed once it has succeeded.
+  void Tool(const QString& program, const QStringList& args, int percent, const QString& what,
+            std::function<void(const QString&)> output = {});
 
   std::vector<std::function<void()>> FSteps;
   size_t FStep = 0;
@@ -119,6 +126,10 @@ private:
   QStringList FPrompts;
   std::vector<std::vector<short>> FRecordings;
   int FUtterances = 0, FAligned = 0;
+  // The frequency warp chosen for the voice, how well the model explained
+  // the recordings under it, and the folder of their features under it.
+  double FWarp = 1.0, FWarpScore = 0;
+  QString FFeat;
   // Parts of the recordings, each aligned on its own so that an adaptation
   // without one part sums the others' counts; the parts held back in turn.
   std::vector<std::vector<int>> FParts;

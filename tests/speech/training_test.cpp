@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -164,6 +165,30 @@ TEST(TrainingFiles, TheCheckHearsWithTheLanguageModelsWordsOnly) {
     f.write("the patient is stable\n");
   }
   EXPECT_TRUE(LanguageModelWords(garbage).isEmpty());
+}
+
+// What bw printed, read as how well the model explained the recordings: the
+// warp is chosen by it, so a misread line would pick a wrong warp silently.
+TEST(TrainingFiles, TheAlignmentScoreIsTheMeanFrameLikelihoodLessWhatCouldNotBeAligned) {
+  const double none = -std::numeric_limits<double>::infinity();
+  const struct {
+    const char* output;
+    double score;
+  } rows[] = {
+      {"utt> 0 001 253 0 ...\noverall> host 1777 (-0) -1.490460e+02 -2.648547e+05\n", -149.046},
+      {"overall> build-7.example.org 900 (-100) -1.2e+02 -1.08e+05\n", -120.0 - 100.0},  // a tenth not aligned
+      {"overall> host 0 (-500) 0.000000e+00 0.000000e+00\n", none},                    // nothing aligned
+      {"overall> host 1777 (-0) nan nan\n", none},
+      {"ERROR: \"main.c\", line 1: cannot open\n", none},
+      {"", none},
+  };
+  for (const auto& r : rows) {
+    const double got = AlignmentScore(QString::fromUtf8(r.output));
+    if (std::isinf(r.score))
+      EXPECT_TRUE(std::isinf(got) && got < 0) << r.output << " gave " << got;
+    else
+      EXPECT_NEAR(got, r.score, 1e-6) << r.output;
+  }
 }
 
 // A keep that fails part-way adds nothing: the index and files stay as they

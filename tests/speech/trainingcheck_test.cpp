@@ -192,6 +192,28 @@ TEST_F(TrainingCheck, HearsTheRecordingsWithAModelThatHoldsTheirSentences) {
   EXPECT_TRUE(t.Verdict().contains("whatever the check saw")) << t.Verdict().toStdString();
 }
 
+// The same voice with every frequency raised and lowered (played faster and
+// slower, as a shorter or longer vocal tract sounds): the raised one must be
+// analysed with a larger warp, and the installed model carries it so that
+// dictation hears the voice as the model was adapted to it.
+TEST_F(TrainingCheck, AVoiceWithHigherFormantsIsAnalysedWithALargerWarp) {
+  const QStringList prompts = TrainingPrompts().mid(0, 4);
+  double warps[2] = {};
+  for (int k = 0; k < 2; ++k) {
+    auto recordings = Read(prompts, [k](int) { return QStringList{"speed", k == 0 ? "1.12" : "0.9"}; });
+    ASSERT_FALSE(recordings.back().empty()) << "flite and sox are needed";
+    TUserTrainer t;
+    t.Run(prompts, std::move(recordings), {false, false, TTrainingCheck::None});
+    warps[k] = t.Warp();
+    const QString params = QString::fromUtf8(Contents(TrainedModelFolder() + "/feat.params"));
+    if (warps[k] == 1.0)
+      EXPECT_FALSE(params.contains("-warp_params")) << params.toStdString();
+    else
+      EXPECT_TRUE(params.contains(QStringLiteral("-warp_params %1\n").arg(warps[k], 0, 'f', 2))) << params.toStdString();
+  }
+  EXPECT_GT(warps[0], warps[1]) << "raised " << warps[0] << ", lowered " << warps[1];
+}
+
 // The earlier rule stays for measurements: a quarter held back, judged alone.
 TEST_F(TrainingCheck, TheEarlierRuleHearsOnlyEveryFourthRecording) {
   const QStringList prompts = TrainingPrompts().mid(0, 8);

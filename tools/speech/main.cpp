@@ -162,9 +162,10 @@ int Train(QStringList args) {
     const QString used = trainer.UsedKept() > 0
                              ? QStringLiteral("%1 recordings, %2 of them kept from earlier trainings or dictation").arg(trainer.Used()).arg(trainer.UsedKept())
                              : QStringLiteral("%1 recordings").arg(trainer.Used());
-    if (!trainer.Kept())
+    if (!trainer.Kept()) {
       std::printf("Trained on %s; the model is in %s\n", qPrintable(used), qPrintable(TrainedModelFolder()));
-    else
+      if (trainer.Warp() != 1.0) std::printf("The voice is heard with a frequency warp of %.2f.\n", trainer.Warp());
+    } else
       std::printf("Checked on %s.\n", qPrintable(used));
     if (trainer.RecordingsKept())
       std::printf("%d recordings are kept in %s for a later training.\n", KeptRecordingCount(), qPrintable(KeptRecordingsFolder()));
