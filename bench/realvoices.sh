@@ -44,15 +44,16 @@ wer() {  # LIST READER [options]: the reader's WER in percent
 # own-sentence model on the recordings outside its group, before and after.
 # One training per group with `--check none` gives the adapted model's effect
 # ("always") and what the rotated check saw, from which the rules that read
-# it decide (rotated: kept when no more words were wrong; fewer, the one in
-# use: only when fewer); the earliest rule (heldback, every fourth recording)
+# it decide (rotated: kept when no more words were wrong; fewer: only when
+# fewer; room, the one in use: as rotated, unless the model in use got all
+# but one word in 25 right); the earliest rule (heldback, every fourth recording)
 # is run on its own, and installs the same model when it keeps one. A refused
 # training changes nothing (0). The trainings run with the shipped
 # dictation model in use, as a new user's do. Per reader the mean change
 # over its trainings in points; "s" the `--check none` trainings' median
 # wall seconds; "warps" the frequency warp each of them chose.
 per=${TRAIN:-5} folds=${FOLDS:-4}
-rules=(always heldback rotated fewer)
+rules=(always heldback rotated fewer room)
 printf '%-8s %6s %8s | %8s' reader own general before
 for c in "${rules[@]}"; do printf ' | %-8s %3s' "$c" kept; done
 printf ' | %5s | %s\n' s warps
@@ -87,7 +88,7 @@ for r in "${readers[@]}"; do
     a=$(wer "$scratch/test.tsv" "$r" "${own[@]}" --hmm "$XDG_CONFIG_HOME/varnelo-speech/trained")
     d=$(awk -v a="$b" -v b="$a" 'BEGIN {print b - a}')
     # "... of W words, B were heard wrong before the training and A after."
-    read -r B A < <(grep -o '[0-9]* were heard wrong before the training and [0-9]*' "$scratch/train.log" | awk '{print $1, $NF}') || { echo "$r: the check's figures are missing" >&2; B=0 A=1; }
+    read -r W B A < <(grep -o 'of [0-9]* words, [0-9]* were heard wrong before the training and [0-9]*' "$scratch/train.log" | awk '{print $2, $4, $NF}') || { echo "$r: the check's figures are missing" >&2; W=0 B=0 A=1; }
     "$tool" train --reset > /dev/null
     "$tool" train --check heldback "$scratch/prompts" "${wavs[@]}" > "$scratch/held.log" 2>&1 || sed 's/^/  /' "$scratch/held.log" >&2
     [ -d "$XDG_CONFIG_HOME/varnelo-speech/trained" ] && h=1 || h=0
@@ -95,6 +96,7 @@ for r in "${readers[@]}"; do
       case $c in
         always) k=1 ;; heldback) k=$h ;;
         rotated) k=$(( A <= B )) ;; fewer) k=$(( A < B )) ;;
+        room) k=$(( A <= B && B * 25 > W )) ;;
       esac
       [ "$k" = 1 ] && sum[$c]=$(awk -v t="${sum[$c]:-0}" -v d="$d" 'BEGIN {print t + d}') && kept[$c]=$(( ${kept[$c]:-0} + 1 ))
     done

@@ -4,8 +4,9 @@
 // beside the service's settings with its warp, is used from then on.
 // It is checked first: the recordings are split into parts, each part is held
 // back once while the model is adapted on the others, and over all the
-// recordings the adapted models must get fewer words wrong than the model
-// in use, or the model in use is kept. Both hear them with the language
+// recordings the adapted models must get no more words wrong than the model
+// in use, which must have left something to mend, or the model in use is
+// kept. Both hear them with the language
 // model in use mixed with the recordings' own sentences. Only then is the
 // model adapted on all of them and installed. The recordings of a finished
 // training can be kept for the next one.
@@ -37,26 +38,31 @@ class QThreadPool;
 
 // How an adaptation is judged before it is installed.
 enum class TTrainingCheck {
-  Fewer,     // every recording held back once, in turn; kept only when fewer words were heard wrong
-  Rotated,   // the same, kept also when as many: an earlier rule, kept for comparison
+  Room,      // every recording held back once, in turn; kept when no more words were heard wrong,
+             // unless the model in use already got all but one in 25 right
+  Fewer,     // the same, kept only when fewer were heard wrong: an earlier rule, kept for comparison
+  Rotated,   // the same, kept whenever no more were wrong: an earlier rule
   HeldBack,  // only every fourth (the last of fewer than four), kept when no more wrong: the earliest rule
-  None,      // as Fewer, but kept whatever the check saw: for measuring every rule on the same trainings
+  None,      // as Room, but kept whatever the check saw: for measuring every rule on the same trainings
 };
 
 // What a training takes besides the recordings given to it.
 struct TTrainingSet {
   bool withKept = false;  // the kept recordings and dictated phrases too, before the given ones
   bool keep = false;      // keep the given ones once the training has finished
-  TTrainingCheck check = TTrainingCheck::Fewer;
+  TTrainingCheck check = TTrainingCheck::Room;
 };
 
 // What the check saw: the words of the recordings held back, and how many of
 // them the model in use and the adapted models heard wrong.
 struct TCheckFigures {
-  TTrainingCheck check = TTrainingCheck::Fewer;
+  TTrainingCheck check = TTrainingCheck::Room;
   int recordings = 0, words = 0, before = 0, after = 0;
   // Whether the adaptation is kept, by the check's rule.
   bool Accepted() const;
+  // Whether the model in use heard all but one word in 25 right, so that
+  // the default rule keeps it whatever the adapted models heard.
+  bool HeardWell() const { return before * 25 <= words; }
   // One sentence for the user: what was held back, and the counts.
   QString Summary() const;
 };
@@ -134,7 +140,7 @@ private:
   // without one part sums the others' counts; the parts held back in turn.
   std::vector<std::vector<int>> FParts;
   std::vector<int> FHeldParts;
-  TTrainingCheck FCheck = TTrainingCheck::Fewer;
+  TTrainingCheck FCheck = TTrainingCheck::Room;
   // Recordings heard on a worker thread while the tools run; words wrong per
   // recording with the model in use and with the one adapted without it.
   struct THearing {

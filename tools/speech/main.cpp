@@ -52,11 +52,12 @@ int Usage() {
                "    comments that were kept, and the recordings given.\n"
                "  varnelo-speech train --progress [--again] ...\n"
                "    says on stderr how far the training is, one line per step: percent, what.\n"
-               "  varnelo-speech train --check fewer|rotated|heldback|none [--again] ...\n"
-               "    for measurements: the earlier rules. fewer (the default) keeps the training only\n"
-               "    when fewer words were heard wrong; rotated also when as many; heldback judges it\n"
-               "    on every fourth recording only; none says what the check saw but keeps the\n"
-               "    training whatever it was.\n"
+               "  varnelo-speech train --check room|fewer|rotated|heldback|none [--again] ...\n"
+               "    for measurements: the earlier rules. room (the default) keeps the training when\n"
+               "    no more words were heard wrong, unless the model in use got all but one in 25\n"
+               "    right; fewer only when fewer were wrong; rotated whenever no more were wrong;\n"
+               "    heldback judges it on every fourth recording only; none says what the check\n"
+               "    saw but keeps the training whatever it was.\n"
                "  varnelo-speech train --reset\n"
                "    removes the trained model, the kept recordings and the kept dictated phrases:\n"
                "    the shipped model is used again.\n"
@@ -105,8 +106,9 @@ int Train(QStringList args) {
   if (args.size() >= 2 && args[0] == "--check") {
     if (args[1] == "heldback") set.check = TTrainingCheck::HeldBack;
     else if (args[1] == "rotated") set.check = TTrainingCheck::Rotated;
+    else if (args[1] == "fewer") set.check = TTrainingCheck::Fewer;
     else if (args[1] == "none") set.check = TTrainingCheck::None;
-    else if (args[1] != "fewer") return Usage();
+    else if (args[1] != "room") return Usage();
     args = args.mid(2);
   }
   const bool progress = !args.isEmpty() && args[0] == "--progress";
