@@ -219,6 +219,40 @@ TEST_F(TrainingCheck, AVoiceWithHigherFormantsIsAnalysedWithALargerWarp) {
   EXPECT_GT(warps[0], warps[1]) << "raised " << warps[0] << ", lowered " << warps[1];
 }
 
+// A recogniser of a warped model hears the voice warped whatever was built
+// in the process before it: the front end's warp lives in process-wide
+// variables, and a warp equal to the last one read was taken as set even
+// after an unwarped recogniser was built (so a training's check heard its
+// adapted models unwarped, and dictation its trained model, after a
+// recogniser of the shipped one).
+TEST_F(TrainingCheck, AWarpedModelIsHeardWarpedWhateverWasBuiltBefore) {
+  const std::vector<short> said = Samples(Record(TrainingPrompts()[0], {}, files.filePath("said.wav")));
+  ASSERT_FALSE(said.empty()) << "flite and sox are needed";
+  const TRecoModel plain = RecoModelFromSettings();
+  TRecoModel warped = plain;
+  warped.acousticModel = files.filePath("warped");
+  ASSERT_TRUE(QDir().mkpath(warped.acousticModel));
+  for (const QString& f : QDir(plain.acousticModel).entryList(QDir::Files))
+    if (f != "feat.params") ASSERT_TRUE(QFile::link(plain.acousticModel + "/" + f, warped.acousticModel + "/" + f)) << f.toStdString();
+  QFile params(warped.acousticModel + "/feat.params");
+  ASSERT_TRUE(params.open(QIODevice::WriteOnly));
+  params.write(Contents(plain.acousticModel + "/feat.params") + "\n-warp_type inverse_linear\n-warp_params 1.20\n");
+  params.close();
+  // The cepstral mean the recogniser learns from the voice shows the warp
+  // its front end applied.
+  const auto heard = [&](const TRecoModel& model) {
+    TSpRecoEngine engine;
+    engine.ConnectForFeed(model);
+    engine.WaitLoaded();
+    Transcribe(engine, said);
+    return engine.CepstralMean();
+  };
+  const std::vector<float> first = heard(warped), unwarped = heard(plain), again = heard(warped);
+  ASSERT_FALSE(first.empty());
+  EXPECT_NE(first, unwarped) << "the warp changes what the recogniser hears";
+  EXPECT_EQ(again, first) << "built after an unwarped recogniser";
+}
+
 // The earlier rule stays for measurements: a quarter held back, judged alone.
 TEST_F(TrainingCheck, TheEarlierRuleHearsOnlyEveryFourthRecording) {
   const QStringList prompts = TrainingPrompts().mid(0, 8);
