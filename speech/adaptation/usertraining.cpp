@@ -2,7 +2,6 @@
 
 #include "dictatedphrases.h"
 #include "keptrecordings.h"
-#include "learnlm.h"
 #include "lts.h"
 #include "modelpath.h"
 #include "spsettings.h"
@@ -45,11 +44,6 @@ double Seconds(const std::vector<std::vector<short>>& recordings, const std::vec
 }
 
 QString SettingsFolder() { return QFileInfo(SpeechSettingsPath()).absolutePath(); }
-
-// The share of the recordings' own sentences in the check's language model:
-// on the development readers its counts foretold the effect on their other
-// recordings best at nine parts in ten (half and half did worse).
-constexpr double kCheckSentenceWeight = 0.9;
 
 // At most this many adaptations for the check: each recording is held back
 // by one of them.
@@ -100,7 +94,8 @@ TUserTrainer::~TUserTrainer() {
 }
 
 void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vector<short>> given, TTrainingSet set) {
-  if (FRunning) throw ESpeechError(QStringLiteral("A training is already running"));
+  // A failed one waiting for the check's language model has not finished.
+  if (FRunning || FMixing) throw ESpeechError(QStringLiteral("A training is already running"));
   if (size_t(givenPrompts.size()) != given.size())
     throw ESpeechError(QStringLiteral("%1 prompts but %2 recordings: each prompt needs one recording")
                            .arg(givenPrompts.size()).arg(given.size()));
@@ -253,31 +248,16 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   const QString base = FBase, w = work.path();
   const auto p = FeatureParams(base);
 
-  // Recordings to files and the model's weights to floats, on a worker thread.
-  FSteps.push_back([this, w, base, hasWeights, dictText, inUseLm] {
+  // Recordings to files and the model's weights to floats, on a worker
+  // thread; then the tools start, while the check's language model is built
+  // beside them (it took as long as every tool before the hearing).
+  FSteps.push_back([this, w, base, hasWeights] {
     emit Progress(2, QStringLiteral("Preparing the recordings"));
     auto recordings = std::make_shared<const std::vector<std::vector<short>>>(FRecordings);
     auto error = std::make_shared<QString>();
     auto cancelled = FCancelled;
-    const QString lm = FInUse.languageModel;
-    const QStringList sentences = FPrompts;
     QThread* t = QThread::create([=] {
       try {
-        // The check hears the recordings with the model in use mixed with
-        // their own sentences: with a model that does not hold what was
-        // read, the words it gets wrong say little of how well the voice
-        // was heard (on the development readers, nothing at all).
-        std::vector<std::string> said;
-        for (const QString& p : sentences) said.push_back(p.toStdString());
-        learn::TLmStats stats;
-        if (!learn::BuildMixedModel(said, QFile::encodeName(inUseLm).toStdString(), QFile::encodeName(lm).toStdString(),
-                                    stats, [&](int) { return !*cancelled; }, kCheckSentenceWeight))
-          return;
-        // The check's recognisers read only the language model's words (the
-        // others are never heard): a whole pronouncing dictionary took most
-        // of the time each one needed to load.
-        const QSet<QString> heard = LanguageModelWords(lm);
-        WriteFile(w + "/hear.dict", heard.isEmpty() ? dictText : DictionaryOf(dictText, heard));
         for (size_t i = 0; i < recordings->size() && !*cancelled; ++i)
           WriteWav(QStringLiteral("%1/wav/%2.wav").arg(w).arg(i + 1, 3, 10, QChar('0')), (*recordings)[i]);
         if (*cancelled) return;
@@ -294,11 +274,13 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
     connect(t, &QThread::finished, this, [this, t, error] {
       t->deleteLater();
       if (!error->isEmpty()) return Fail(*error);
-      // The model in use hears the recordings held back while the tools run.
-      Hear(-1, QString());
       Next();
     });
     t->start();
+  });
+  FSteps.push_back([this, dictText, inUseLm] {
+    MixCheckModel(inUseLm, dictText);
+    Next();
   });
   FSteps.push_back([=, this] {
     Tool(mdefConvert, {"-text", base + "/mdef", w + "/mdef.txt"}, 4, QStringLiteral("Reading the acoustic model"));
@@ -502,6 +484,17 @@ void TUserTrainer::Fail(const QString& error) {
     FProcess->deleteLater();
     FProcess = nullptr;
   }
+  // The check's language model stops at its next step, and the work folder
+  // goes once it has: waiting here held the dialog still for seconds.
+  if (FMixing) {
+    *FCancelled = true;
+    FFailure = error;
+    return;
+  }
+  Failed(error);
+}
+
+void TUserTrainer::Failed(const QString& error) {
   StopHearing();
   FWork.reset();
   FRecordings.clear();

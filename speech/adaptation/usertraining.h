@@ -107,9 +107,12 @@ signals:
 private:
   void Next();
   void Fail(const QString& error);
+  void Failed(const QString& error);
   void Done();
   void KeepRecordings();
   void Complete(const QString& model);
+  void MixCheckModel(const QString& inUseLm, const QByteArray& dictText);
+  void Mixed(unsigned generation, const QString& error);
   void Hear(int part, const QString& acousticModel);
   void Hear(const std::vector<int>& which, const QString& acousticModel);
   void Heard(unsigned generation);
@@ -152,7 +155,11 @@ private:
   std::shared_ptr<THearing> FHearing;
   std::unique_ptr<QThreadPool> FPool;
   unsigned FGeneration = 0;
-  int FPending = 0;
+  int FPending = 0;  // hearings and the mix of the check's language model not yet done
+  bool FMixing = false, FMixed = false;
+  QString FFailure;  // a failure that waits for the mix to stop
+  // Hearings asked for before the check's language model was ready.
+  std::vector<std::pair<std::vector<int>, QString>> FDeferred;
   bool FChecking = false;
   TCheckFigures FFigures;
   TRecoModel FInUse;
