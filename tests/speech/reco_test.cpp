@@ -306,14 +306,17 @@ TEST(Reco, DictationWithTheShippedModelIsMostlyRight) {
       {"findings",
        {"there is a small left pleural effusion", "no acute fracture or dislocation",
         "mild cardiomegaly with pulmonary vascular congestion", "a four millimeter nodule in the right upper lobe",
-        "recommend follow up ct in six months"}},
+        "recommend follow up ct in six months"},
+       {}},
       {"technologist's note",
        {"the patient moved during the lateral view so it was repeated",
         "contrast given through a twenty two gauge cannula in the right arm", "the ward nurse was told at half past two",
-        "the left costophrenic angle is not included", "the child was sedated and monitored by the anesthetist"}},
+        "the left costophrenic angle is not included", "the child was sedated and monitored by the anesthetist"},
+       {}},
       {"ordinary English",
        {"my uncle drove to the station to meet his friends", "we had soup and bread for supper last night",
-        "the shop on the corner sells fresh fish on fridays"}},
+        "the shop on the corner sells fresh fish on fridays"},
+       {}},
       {"measurements",
        {"the left adrenal nodule measures two point four by one point seven centimeters",
         "disc protrusion at l four l five with thirty percent narrowing", "see series six image eighty one",
@@ -486,7 +489,9 @@ TEST(Reco, QuittingRightAfterADictationKeepsTheMeanAndSignalsNoPhrase) {
       ASSERT_TRUE(WaitFor([&] { return feed.Done() && started > 0; }, 30000)) << deactivated;
       if (deactivated) engine.Deactivate();
     }
-    if (!deactivated) EXPECT_EQ(ended, 0) << "a phrase signal while the engine was destroyed";
+    if (!deactivated) {
+      EXPECT_EQ(ended, 0) << "a phrase signal while the engine was destroyed";
+    }
     auto settings = OpenSpeechSettings();
     EXPECT_EQ(settings->value(kCepstralMeanInput).toByteArray(), MicId()) << deactivated;
     const QStringList kept = settings->value(kCepstralMean).toString().split(',');
