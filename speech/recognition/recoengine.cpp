@@ -1,6 +1,7 @@
 #include "recoengine.h"
 
 #include "audioinput.h"
+#include "frontend.h"
 #include "spsettings.h"
 
 #include <pocketsphinx.h>
@@ -25,25 +26,6 @@ static_assert(std::is_same_v<mfcc_t, float>, "sphinxbase built with floating-poi
 
 namespace {
 constexpr int kRate = 16000;
-
-// sphinxbase holds a front end's frequency warp in process-wide variables
-// while it builds the front end's filters, and takes a warp equal to the one
-// it last read as already set, even after an unwarped front end was built
-// since: a trained model's recogniser built after the model in use's was
-// left unwarped. Front ends are built one at a time, each after a warp of
-// another value was read.
-std::mutex& FrontEndLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-void ForgetWarp() {
-  const char* argv[] = {"varnelo-speech", "-warp_type", "inverse_linear", "-warp_params", "0"};
-  cmd_ln_t* config = cmd_ln_parse_r(nullptr, fe_get_args(), 5, const_cast<char**>(argv), FALSE);
-  if (!config) return;
-  if (fe_t* fe = fe_init_auto_r(config)) fe_free(fe);
-  cmd_ln_free_r(config);
-}
 
 std::vector<float> LiveMean(ps_decoder_t* ps) {
   cmn_t* cmn = ps_get_feat(ps)->cmn_struct;
@@ -255,6 +237,7 @@ bool TSpRecoEngine::Build(const TRecoModel& m) {
   std::call_once(quiet, [] { err_set_logfp(nullptr); });
   cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), FALSE);
   if (config) {
+    // One front end at a time, each reading its own warp.
     const std::lock_guard<std::mutex> lock(FrontEndLock());
     ForgetWarp();
     FDecoder = ps_init(config);
