@@ -61,6 +61,17 @@ void WriteFile(const QString& path, const QByteArray& data) {
     throw ESpeechError(QStringLiteral("%1 could not be written: %2").arg(path, f.errorString()));
 }
 
+void WriteTrainingList(const QString& stem, const QStringList& prompts, const std::vector<int>& which) {
+  QByteArray ids, transcription;
+  for (int i : which) {
+    const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
+    ids += id + "\n";
+    transcription += "<s> " + prompts[i].toUtf8() + " </s> (" + id + ")\n";
+  }
+  WriteFile(stem + ".fileids", ids);
+  WriteFile(stem + ".transcription", transcription);
+}
+
 namespace {
 QByteArray Le32(quint32 v) {
   QByteArray b(4, 0);

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -26,6 +27,9 @@ QMap<QString, QString> FeatureParams(const QString& model);
 double AlignmentScore(const QString& bwOutput);
 // Throws ESpeechError naming the file.
 void WriteFile(const QString& path, const QByteArray& data);
+// stem.fileids and stem.transcription: the recordings which[k] (their wav
+// files numbered from 001) with their prompts, as bw reads them.
+void WriteTrainingList(const QString& stem, const QStringList& prompts, const std::vector<int>& which);
 // 16 kHz mono 16-bit PCM.
 void WriteWav(const QString& path, const std::vector<short>& s);
 // The model ships its mixture weights only as PocketSphinx's 8-bit sendump;

@@ -29,10 +29,6 @@
 namespace {
 constexpr int kRate = kTrainingRate;
 
-// MAP's prior weight: the less speech was recorded, the closer each
-// Gaussian stays to the (speaker-transformed) model; MLLR carries the rest.
-// Set by seconds, not recordings: a long reading is worth several short ones.
-double MapTau(double seconds) { return std::clamp(50.0 * std::sqrt(80.0 / std::max(1.0, seconds)), 20.0, 200.0); }
 // Below this much speech only the shift of the means is estimated, not a
 // full transform.
 constexpr double kFullMllrSeconds = 15;
@@ -148,9 +144,9 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
     }
     clean << p;
   }
-  const QString fe = FindTool("sphinx_fe"), bw = FindTool("bw"), map = FindTool("map_adapt"),
-                dump = FindTool("mk_s2sendump"), mdefConvert = FindTool("pocketsphinx_mdef_convert"),
-                mllr = FindTool("mllr_solve"), mllrApply = FindTool("mllr_transform");
+  const QString fe = FindTool("sphinx_fe"), bw = FindTool("bw"), mdefConvert = FindTool("pocketsphinx_mdef_convert");
+  // The adaptation's tools, so that a missing one is named before any work.
+  for (const char* tool : {"map_adapt", "mk_s2sendump", "mllr_solve", "mllr_transform"}) FindTool(tool);
   // The parts held back to check the adaptation against the model in use:
   // each of up to kFolds parts in turn, or (the earlier rule) only every
   // fourth recording, the last one of fewer than four.
@@ -178,6 +174,8 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   FWork = std::make_unique<QTemporaryDir>(QStringLiteral("%1/training-%2-XXXXXX").arg(SettingsFolder()).arg(::getpid()));
   if (!FWork->isValid()) throw ESpeechError(QStringLiteral("No work folder for the training could be made in ") + SettingsFolder());
   const QDir work(FWork->path());
+  std::vector<int> all(static_cast<size_t>(n));
+  std::iota(all.begin(), all.end(), 0);
   try {
     for (const char* sub : {"wav", "feat", "model"}) work.mkpath(sub);
     // bw reads only the prompts' words: loading the whole dictionary took
@@ -186,26 +184,11 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
     for (const QString& c : clean)
       for (const QString& word : c.split(' ')) said << word;
     WriteFile(work.filePath("align.dict"), DictionaryOf(dictText, said));
-    QByteArray ids;
-    std::vector<QByteArray> partIds(parts.size()), partTrans(parts.size());
     for (size_t p = 0; p < parts.size(); ++p) {
       work.mkpath(QStringLiteral("acc-%1").arg(p));
-      for (int i : parts[p]) {
-        const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
-        partIds[p] += id + "\n";
-        partTrans[p] += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
-      }
-      WriteFile(work.filePath(QStringLiteral("part-%1.fileids").arg(p)), partIds[p]);
-      WriteFile(work.filePath(QStringLiteral("part-%1.transcription").arg(p)), partTrans[p]);
+      WriteTrainingList(work.filePath(QStringLiteral("part-%1").arg(p)), clean, parts[p]);
     }
-    QByteArray trans;
-    for (int i = 0; i < n; ++i) {
-      const QByteArray id = QByteArray::number(i + 1).rightJustified(3, '0');
-      ids += id + "\n";
-      trans += "<s> " + clean[i].toUtf8() + " </s> (" + id + ")\n";
-    }
-    WriteFile(work.filePath("all.fileids"), ids);
-    WriteFile(work.filePath("all.transcription"), trans);
+    WriteTrainingList(work.filePath("all"), clean, all);
   } catch (...) {
     FWork.reset();
     throw;
@@ -231,8 +214,6 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
     FPool = std::make_unique<QThreadPool>();
     FPool->setMaxThreadCount(2);
   }
-  std::vector<int> all(static_cast<size_t>(n));
-  std::iota(all.begin(), all.end(), 0);
   const double allSeconds = Seconds(recordings, all);
   FInUse = RecoModelFromSettings();
   const QString inUseLm = FInUse.languageModel;
@@ -246,7 +227,8 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   FStep = 0;
   FLog.clear();
   const QString base = FBase, w = work.path();
-  const auto p = FeatureParams(base);
+  FFeatParams = FeatureParams(base);
+  const auto& p = FFeatParams;
 
   // Recordings to files and the model's weights to floats, on a worker
   // thread; then the tools start, while the check's language model is built
@@ -290,17 +272,6 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
               w + "/wav", "-do", w + "/feat", "-ei", "wav", "-eo", "mfc", "-mswav", "yes"},
          6, QStringLiteral("Analysing the recordings"));
   });
-  // bw's arguments for one list of recordings, with the features of one folder.
-  const auto bwArgs = [=](const QString& list, const QString& cepdir, const QString& accum) {
-    const auto feat = [&p](const char* key, const char* def) { return p.value(key, def); };
-    return QStringList{"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", base + "/means", "-varfn",
-                       base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn", base + "/transition_matrices",
-                       "-feat", feat("feat", "1s_c_d_dd"), "-svspec", feat("svspec", "0-12/13-25/26-38"), "-cmn",
-                       feat("cmn", "batch"), "-agc", feat("agc", "none"), "-varnorm", feat("varnorm", "no"), "-dictfn",
-                       w + "/align.dict", "-fdictfn", base + "/noisedict", "-ctlfn", w + "/" + list + ".fileids",
-                       "-lsnfn", w + "/" + list + ".transcription", "-cepdir", cepdir, "-accumdir", accum, "-timing",
-                       "no"};
-  };
   // The warp: every recording analysed and aligned under each in turn. A
   // model that sets a warp of its own was built for it and keeps it.
   FWarp = 1.0;
@@ -322,7 +293,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
       });
     FSteps.push_back([=, this] {
       QDir().mkpath(w + "/acc-warp");
-      Tool(bw, bwArgs("all", dir, w + "/acc-warp"), percent, what, [=, this](const QString& output) {
+      Tool(bw, BwArgs("all", dir, w + "/acc-warp"), percent, what, [=, this](const QString& output) {
         const double score = AlignmentScore(output) - averageGain;
         if (score > FWarpScore) FWarpScore = score, FWarp = warp, FFeat = dir;
       });
@@ -334,64 +305,18 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
     const QString set = QStringLiteral("part-%1").arg(part);
     FSteps.push_back([=, this] {
       if (part == 0) FUtterances = 0;
-      Tool(bw, bwArgs(set, FFeat, QStringLiteral("%1/acc-%2").arg(w).arg(part)), 15,
+      Tool(bw, BwArgs(set, FFeat, QStringLiteral("%1/acc-%2").arg(w).arg(part)), 15,
            QStringLiteral("Aligning the recordings with their prompts"));
     });
   }
-  // One adaptation from the counts of some parts: a speaker transform of
-  // all the means (MLLR), then MAP from the transformed means, which moves
-  // each Gaussian as far as its own share of the speech allows.
-  // The transform's kind is the installed model's for every adaptation, so
-  // that the check judges the kind of model it lets in: held-back parts
-  // often leave too little speech for a full one.
-  const QString fullMllr = allSeconds >= kFullMllrSeconds ? "yes" : "no";
-  const auto adapt = [=, this](const std::vector<int>& from, double seconds, const QString& out, int percent,
-                               const QString& what) {
-    const QString tau = QString::number(MapTau(seconds), 'f', 1);
-    const QString id = QFileInfo(out).fileName();
-    FSteps.push_back([=, this] {
-      // Parts none of whose recordings could be aligned have no counts.
-      const QStringList acc = AlignedParts(from);
-      if (acc.isEmpty()) return Fail(QStringLiteral("None of the recordings could be aligned with its prompt"));
-      Tool(mllr, QStringList{"-meanfn", base + "/means", "-varfn", base + "/variances", "-outmllrfn", w + "/mllr-" + id,
-                             "-mllrmult", fullMllr, "-accumdir", acc.join(',')},
-           percent, what);
-    });
-    FSteps.push_back([=, this] {
-      Tool(mllrApply, {"-inmeanfn", base + "/means", "-outmeanfn", w + "/means-" + id, "-mllrmat", w + "/mllr-" + id},
-           percent, what);
-    });
-    FSteps.push_back([=, this] {
-      QDir().mkpath(out);
-      Tool(map, QStringList{"-moddeffn", w + "/mdef.txt", "-ts2cbfn", ".ptm.", "-meanfn", w + "/means-" + id, "-varfn",
-                            base + "/variances", "-mixwfn", w + "/mixture_weights", "-tmatfn",
-                            base + "/transition_matrices", "-bayesmean", "no", "-fixedtau", "yes", "-tau", tau,
-                            "-mapmeanfn", out + "/means", "-mapvarfn", out + "/variances", "-mapmixwfn",
-                            out + "/mixture_weights", "-maptmatfn", out + "/transition_matrices", "-accumdir",
-                            AlignedParts(from).join(',')},
-           percent, what);
-    });
-    FSteps.push_back([=, this] {
-      Tool(dump, {"-pocketsphinx", "yes", "-moddeffn", w + "/mdef.txt", "-mixwfn", out + "/mixture_weights",
-                  "-sendumpfn", out + "/sendump"},
-           percent, what);
-    });
-    FSteps.push_back([=, this] {
-      try {
-        Complete(out);
-      } catch (const ESpeechError& e) {
-        return Fail(e.Message());
-      }
-      Next();
-    });
-  };
+  FFullMllr = allSeconds >= kFullMllrSeconds;
   for (size_t k = 0; k < heldParts.size(); ++k) {
     const int h = heldParts[k];
     std::vector<int> others, rest;
     for (int q = 0; q < int(parts.size()); ++q)
       if (q != h) others.push_back(q), rest.insert(rest.end(), parts[size_t(q)].begin(), parts[size_t(q)].end());
     const QString out = QStringLiteral("%1/trial-%2").arg(w).arg(h);
-    adapt(others, Seconds(FRecordings, rest), out, 30 + int(35 * k / heldParts.size()),
+    Adapt(others, Seconds(FRecordings, rest), out, 30 + int(35 * k / heldParts.size()),
           heldParts.size() == 1 ? QStringLiteral("Adapting the acoustic model to the voice")
                                 : QStringLiteral("Adapting the acoustic model without part %1 of %2")
                                       .arg(k + 1).arg(heldParts.size()));
@@ -405,7 +330,7 @@ void TUserTrainer::Start(const QStringList& givenPrompts, std::vector<std::vecto
   // only if the check lets it.
   std::vector<int> everyPart(parts.size());
   std::iota(everyPart.begin(), everyPart.end(), 0);
-  adapt(everyPart, allSeconds, w + "/model", 66, QStringLiteral("Adapting the acoustic model on all the recordings"));
+  Adapt(everyPart, allSeconds, w + "/model", 66, QStringLiteral("Adapting the acoustic model on all the recordings"));
   FSteps.push_back([this] { Check(); });
   FSteps.push_back([this] { Install(); });
   FRunning = true;
@@ -462,16 +387,6 @@ void TUserTrainer::Next() {
   if (*FCancelled) return Fail(QStringLiteral("The training was cancelled"));
   if (FStep >= FSteps.size()) return Done();
   FSteps[FStep++]();
-}
-
-QStringList TUserTrainer::AlignedParts(const std::vector<int>& parts) {
-  // sphinxtrain takes them as one argument, separated by commas.
-  QStringList dirs;
-  for (int q : parts) {
-    const QString acc = QStringLiteral("%1/acc-%2").arg(FWork->path()).arg(q);
-    if (QFileInfo(acc + "/gauden_counts").isFile()) dirs << acc;
-  }
-  return dirs;
 }
 
 void TUserTrainer::Fail(const QString& error) {

@@ -1,7 +1,8 @@
 // Training the recogniser on its user's voice: recordings of the prompt
 // sentences choose a frequency warp for the voice, then adapt the acoustic
-// model (MLLR, then MAP, with sphinxtrain), and the adapted model, kept
-// beside the service's settings with its warp, is used from then on.
+// model (MLLR in two passes, then MAP, with sphinxtrain), and the adapted
+// model, kept beside the service's settings with its warp, is used from
+// then on.
 // It is checked first: the recordings are split into parts, each part is held
 // back once while the model is adapted on the others, and over all the
 // recordings the adapted models must get no more words wrong than the model
@@ -22,6 +23,7 @@
 #include "trainedmodel.h"
 #include "trainingprompts.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -119,7 +121,12 @@ private:
   void Check();
   void Judge();
   void StopHearing();
-  QStringList AlignedParts(const std::vector<int>& parts);
+  // bw's arguments for one list of recordings, with the features in cepdir.
+  QStringList BwArgs(const QString& list, const QString& cepdir, const QString& accum) const;
+  // The steps of one adaptation from the counts of some parts, into out.
+  void Adapt(const std::vector<int>& from, double seconds, const QString& out, int percent, const QString& what);
+  // The counts' folders of those parts whose recordings could be aligned.
+  QStringList AlignedParts(const std::vector<int>& parts) const;
   void Install();
   // output, when given, reads what the tool printed once it has succeeded.
   void Tool(const QString& program, const QStringList& args, int percent, const QString& what,
@@ -142,6 +149,8 @@ private:
   // Parts of the recordings, each aligned on its own so that an adaptation
   // without one part sums the others' counts; the parts held back in turn.
   std::vector<std::vector<int>> FParts;
+  QMap<QString, QString> FFeatParams;
+  bool FFullMllr = false;
   std::vector<int> FHeldParts;
   TTrainingCheck FCheck = TTrainingCheck::Room;
   // Recordings heard on a worker thread while the tools run; words wrong per

@@ -191,6 +191,32 @@ TEST(TrainingFiles, TheAlignmentScoreIsTheMeanFrameLikelihoodLessWhatCouldNotBeA
   }
 }
 
+// The lists bw aligns: each recording's number must name its own wav file
+// and prompt, whichever parts an adaptation takes and in whatever order,
+// or the voice is adapted to the wrong words without any error.
+TEST(TrainingFiles, ATrainingListNamesEachRecordingWithItsOwnPrompt) {
+  QTemporaryDir dir;
+  QStringList prompts;
+  for (int i = 0; i < 1001; ++i) prompts << QStringLiteral("sentence %1").arg(i + 1);
+  const struct {
+    std::vector<int> which;
+    const char *ids, *transcription;
+  } rows[] = {
+      {{0, 4, 8}, "001\n005\n009\n", "<s> sentence 1 </s> (001)\n<s> sentence 5 </s> (005)\n<s> sentence 9 </s> (009)\n"},
+      {{3, 1}, "004\n002\n", "<s> sentence 4 </s> (004)\n<s> sentence 2 </s> (002)\n"},
+      {{1000}, "1001\n", "<s> sentence 1001 </s> (1001)\n"},
+      {{}, "", ""},
+  };
+  for (const auto& r : rows) {
+    WriteTrainingList(dir.filePath("set"), prompts, r.which);
+    QFile ids(dir.filePath("set.fileids")), transcription(dir.filePath("set.transcription"));
+    ASSERT_TRUE(ids.open(QIODevice::ReadOnly) && transcription.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ids.readAll(), QByteArray(r.ids));
+    EXPECT_EQ(transcription.readAll(), QByteArray(r.transcription));
+  }
+  EXPECT_THROW(WriteTrainingList(dir.filePath("none/set"), prompts, {0}), ESpeechError);
+}
+
 // A keep that fails part-way adds nothing: the index and files stay as they
 // were; a file no entry names (a keep interrupted before its index) goes.
 TEST_F(Training, AFailedKeepAddsNothing) {

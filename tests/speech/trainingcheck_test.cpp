@@ -232,8 +232,11 @@ TEST_F(TrainingCheck, AWarpedModelIsHeardWarpedWhateverWasBuiltBefore) {
   TRecoModel warped = plain;
   warped.acousticModel = files.filePath("warped");
   ASSERT_TRUE(QDir().mkpath(warped.acousticModel));
-  for (const QString& f : QDir(plain.acousticModel).entryList(QDir::Files))
-    if (f != "feat.params") ASSERT_TRUE(QFile::link(plain.acousticModel + "/" + f, warped.acousticModel + "/" + f)) << f.toStdString();
+  for (const QString& f : QDir(plain.acousticModel).entryList(QDir::Files)) {
+    if (f != "feat.params") {
+      ASSERT_TRUE(QFile::link(plain.acousticModel + "/" + f, warped.acousticModel + "/" + f)) << f.toStdString();
+    }
+  }
   QFile params(warped.acousticModel + "/feat.params");
   ASSERT_TRUE(params.open(QIODevice::WriteOnly));
   params.write(Contents(plain.acousticModel + "/feat.params") + "\n-warp_type inverse_linear\n-warp_params 1.20\n");
